@@ -1,0 +1,11 @@
+// Whole-field noise operations on the 512 x 512 float fields of the volume
+// (element of column (x, y) at x * 512 + y), walking storage order.
+#pragma once
+
+#include <cstdint>
+
+/// Overwrites field with gradient noise sampled over exactly one period in x and y at
+/// height z, mapped onto lo..hi as ((n * k + 1) * 0.5) * (hi - lo) + lo with k = float(5/6).
+void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi);
+/// dst[p] = float(weight * src[p] + dst[p]) for every element; src is not written.
+void add_field(float* dst, const float* src, float weight);

@@ -1,0 +1,6 @@
+// Map generation: the terrain, then (with -d) the start-region outlines.
+#pragma once
+
+/// Runs generate_terrain and, when debug_regions is not 0, paints the blue and
+/// green start-region outlines into color_map. Touches nothing else.
+void generate_map();

@@ -1,0 +1,49 @@
+#include "terrain/volume.h"
+
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The arrays are carved from one anonymous mapping made at start-up: its pages
+// are zero until first written, so an untouched array costs no memory.
+constexpr std::size_t SOLID_BYTES = VOXEL_COUNT;
+constexpr std::size_t COLOR_BYTES = VOXEL_COUNT * 4;
+constexpr std::size_t FIELD_BYTES = COLUMN_COUNT * 4;
+constexpr std::size_t TOTAL_BYTES = SOLID_BYTES + COLOR_BYTES + 4 * FIELD_BYTES;
+
+unsigned char* volume_storage() {
+    static unsigned char* base = [] {
+        void* p = mmap(nullptr, TOTAL_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        return static_cast<unsigned char*>(p);
+    }();
+    return base;
+}
+
+}  // namespace
+
+std::uint32_t* const color_map = reinterpret_cast<std::uint32_t*>(volume_storage());
+std::uint8_t* const solid_map = volume_storage() + COLOR_BYTES;
+float* const height_field = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES);
+float* const noise_field_a = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES + FIELD_BYTES);
+float* const noise_field_b = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES + 2 * FIELD_BYTES);
+std::int32_t* const column_height =
+    reinterpret_cast<std::int32_t*>(volume_storage() + COLOR_BYTES + SOLID_BYTES + 3 * FIELD_BYTES);
+
+std::int32_t debug_regions = 0;
+
+void set_solid(int x, int y, int z, std::uint8_t value) { solid_map[voxel_index(x, y, z)] = value; }
+
+void set_color(int x, int y, int z, std::uint32_t colour) { color_map[voxel_index(x, y, z)] = colour; }
+
+void clear_volume() {
+    // Hand the pages back rather than writing 84 MiB of zeros: the next touch
+    // maps fresh zero pages, exactly the state at program start.
+    if (madvise(volume_storage(), TOTAL_BYTES, MADV_DONTNEED) != 0)
+        std::memset(volume_storage(), 0, TOTAL_BYTES);
+    debug_regions = 0;
+}
