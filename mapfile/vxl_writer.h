@@ -1,0 +1,22 @@
+// The VXL writer: turns the volume into 262,144 column records (record of column
+// (x, y) is number y * 512 + x), colouring only voxels that touch air.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// 1 when voxel (x, y, z) is solid and one of its face neighbours inside the volume
+/// is air; the map's outer sides, top and bottom are not surfaces by themselves.
+int is_exposed(int x, int y, int z);
+
+/// Exchanges z and 63 - z in every column of solid_map and color_map.
+void flip_volume();
+
+/// Appends the VXL records of the volume as it stands (file orientation) to out.
+void encode_vxl_map(std::vector<std::uint8_t>& out);
+
+/// Flips the volume into file orientation and writes it to path as a VXL map.
+/// Returns true when the whole file was written and closed; otherwise false with a
+/// reason in *reason, and a file that stood at path is left untouched.
+bool write_vxl_map(const char* path, std::string* reason);
