@@ -76,6 +76,8 @@ double tile_fold(float t) {
 
 double centre_offset(int i) { return (((i + 256) % 512) - 255.5) * (1.0 / 256); }
 
+float centre_distance(float dx2, double dy) { return static_cast<float>(std::sqrt(dy * dy + dx2)); }
+
 // ---- per row and per column
 
 row_profile make_row_profile(const shape_params& p, int x) {
@@ -105,8 +107,7 @@ row_profile make_row_profile(const shape_params& p, int x) {
 
 float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent) {
     const double sy = static_cast<float>(tile_fold(static_cast<float>(y / 512.0)));
-    const double dy = centre_offset(y);
-    const double R = static_cast<float>(std::sqrt(dy * dy + row.dx2));
+    const double R = centre_distance(row.dx2, centre_offset(y));  // rounded to float
 
     // The four profile values at this column; only edge_base's is rounded.
     const double centre_base = row.centre_base_ydiff * sy + row.centre_base_0;

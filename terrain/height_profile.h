@@ -52,6 +52,10 @@ double tile_fold(float t);
 /// 511 and 0: ((i + 256) mod 512 - 255.5) / 256, exact.
 double centre_offset(int i);
 
+/// Distance R of a column from the profile's centre, from its row's dx2 and its
+/// own centre_offset dy: float(sqrt(dy * dy + dx2)).
+float centre_distance(float dx2, double dy);
+
 /// The per-row values for row x (0..511).
 row_profile make_row_profile(const shape_params& p, int x);
 /// Height of column y (0..511) of a row: the ring weight blends low and high profile.
