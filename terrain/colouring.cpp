@@ -11,8 +11,8 @@
 
 namespace {
 
-// These three are float constants widened to double; their double
-// counterparts (0.05, 0.7) give different colours.
+// Float constants widened to double; the doubles nearest 0.05 and 0.7 would
+// give different colours.
 constexpr float HEIGHT_SCALE = 0.05f;  // th ramps from h = 4 to h = 24
 constexpr float LIGHT_WEIGHT = 0.7f;   // share of the light in the multiplier
 
