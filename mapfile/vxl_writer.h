@@ -1,5 +1,6 @@
 // The VXL writer: turns the volume into 262,144 column records (record of column
-// (x, y) is number y * 512 + x), colouring only voxels that touch air.
+// (x, y) is number y * 512 + x), colouring only voxels that touch air. Reads
+// solid_map and color_map, flips them into file orientation, touches nothing else.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +14,17 @@ int is_exposed(int x, int y, int z);
 /// Exchanges z and 63 - z in every column of solid_map and color_map.
 void flip_volume();
 
-/// Appends the VXL records of the volume as it stands (file orientation) to out.
+/// Appends word to out as 4 bytes, least significant first.
+void put_u32_le(std::vector<std::uint8_t>& out, std::uint32_t word);
+
+/// Appends the record of column (x, y) of the volume as it stands (file orientation).
+void encode_vxl_column(int x, int y, std::vector<std::uint8_t>& out);
+
+/// Appends the VXL records of the volume as it stands (file orientation) to out,
+/// in file order.
 void encode_vxl_map(std::vector<std::uint8_t>& out);
 
-/// Flips the volume into file orientation and writes it to path as a VXL map.
-/// Returns true when the whole file was written and closed; otherwise false with a
-/// reason in *reason, and a file that stood at path is left untouched.
+/// Flips the volume into file orientation (it stays so) and writes it to path as a
+/// VXL map. Returns true when the whole file was written and closed; otherwise false
+/// with the system's reason in *reason, and a file that stood at path is untouched.
 bool write_vxl_map(const char* path, std::string* reason);
