@@ -3,20 +3,10 @@
 #include <bit>
 
 #include "mapfile/read_file.h"
+#include "mapfile/vxl_format.h"
 #include "terrain/volume.h"
 
 namespace {
-
-// ---- format constants (to be shared with the writer)
-constexpr std::size_t VXL_RECORD_COUNT = 262144;
-constexpr int VXL_MAP_SIZE = 512;
-constexpr int VXL_COLUMN_DEPTH = 64;
-constexpr std::size_t VXL_SPAN_HEADER_BYTES = 4;
-constexpr std::size_t VXL_COLOR_BYTES = 4;
-constexpr std::size_t VXL_SPAN_LENGTH = 0;
-constexpr std::size_t VXL_TOP_START = 1;
-constexpr std::size_t VXL_TOP_END = 2;
-constexpr std::size_t VXL_AIR_START = 3;
 
 // ---- reading one record
 
