@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -42,6 +43,16 @@ inline vxl_bytes vxl_image(std::initializer_list<std::pair<std::size_t, vxl_byte
             out.insert(out.end(), given->begin(), given->end());
         else
             out.insert(out.end(), VXL_AIR_COLUMN, VXL_AIR_COLUMN + VXL_SPAN_HEADER_BYTES);
+    }
+    return out;
+}
+
+/// A whole image whose record k is record_of(k).
+inline vxl_bytes vxl_image_from(const std::function<vxl_bytes(std::size_t k)>& record_of) {
+    vxl_bytes out;
+    for (std::size_t k = 0; k < VXL_RECORD_COUNT; ++k) {
+        const vxl_bytes record = record_of(k);
+        out.insert(out.end(), record.begin(), record.end());
     }
     return out;
 }
