@@ -55,6 +55,12 @@ struct span {
     std::vector<int> coloured_z;
 };
 
+std::vector<int> z_range(int from, int to) {
+    std::vector<int> z;
+    for (int i = from; i < to; ++i) z.push_back(i);
+    return z;
+}
+
 bytes expected_record(int x, int y, const std::vector<span>& spans) {
     bytes out;
     for (const span& s : spans) {
@@ -141,10 +147,7 @@ TEST_F(VxlWriter, ColumnRecordsMatchTheWorkedExamples) {
              fill(X, Y + 1, 0, 64);
              fill(X + 1, Y, 0, 64);
          },
-         {{{0x00, 0x00, 0x3F, 0x00},
-           {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
-            22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
-            44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63}}},
+         {{{0x00, 0x00, 0x3F, 0x00}, z_range(0, 64)}},
          260},
         {"one solid voxel at the bottom under air",
          [] {
@@ -176,9 +179,7 @@ TEST_F(VxlWriter, ColumnRecordsMatchTheWorkedExamples) {
              fill_neighbours(X, Y, 0, 64);
              carve(X - 1, Y, 40, 64);
          },
-         {{{0x02, 0x00, 0x00, 0x00}, {0}},
-          {{0x00, 0x28, 0x3F, 0x28}, {40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51,
-                                      52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63}}},
+         {{{0x02, 0x00, 0x00, 0x00}, {0}}, {{0x00, 0x28, 0x3F, 0x28}, z_range(40, 64)}},
          8 + 4 + 24 * 4},
     };
     for (const record_case& c : cases) {
