@@ -21,6 +21,11 @@ std::uint32_t get_u32_le(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
+/// "1 colour record needs", "3 colour records need"
+std::string colour_records_need(int n) {
+    return std::to_string(n) + (n == 1 ? " colour record needs" : " colour records need");
+}
+
 bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, std::string* reason) {
     if (reason) {
         const std::size_t x = cursor.record % VXL_MAP_SIZE, y = cursor.record / VXL_MAP_SIZE;
@@ -95,8 +100,9 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
         const std::size_t colors = r + VXL_SPAN_HEADER_BYTES;
         if (length - colors < std::size_t(top_count) * VXL_COLOR_BYTES)
             return reject(cursor, r,
-                          "top colours cut short: " + std::to_string(top_count) +
-                              " colour records, the image ends at byte " + std::to_string(length),
+                          "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
+                              std::to_string(colors + std::size_t(top_count) * VXL_COLOR_BYTES) +
+                              ", the image ends at byte " + std::to_string(length),
                           reason);
         solid &= ~voxel_range(cursor_z, top_start);
         for (int z = top_start; z < top_stop; ++z)
@@ -117,8 +123,8 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
         const int bottom_count = span_length - 1 - top_count;
         if (next > length)
             return reject(cursor, r,
-                          "bottom colours cut short: " + std::to_string(bottom_count) +
-                              " colour records, the image ends at byte " + std::to_string(length),
+                          "bottom colours cut short: " + colour_records_need(bottom_count) + " bytes up to " +
+                              std::to_string(next) + ", the image ends at byte " + std::to_string(length),
                           reason);
         if (next == length)
             return reject(cursor, next, "next span missing: the image ends inside the column record", reason);

@@ -205,7 +205,7 @@ const malformed_case MALFORMED[] = {
          std::copy(last.begin(), last.end(), image.end() - 4);
          return image;
      },
-     "bottom colours cut short: 199 colour records", VXL_AIR_MAP_BYTES - 4, 511, 511},
+     "bottom colours cut short: 199 colour records need bytes up to 1049372", VXL_AIR_MAP_BYTES - 4, 511, 511},
 };
 
 TEST_F(VxlLoader, MalformedImagesAreRejectedWithTheirOwnReasonAndChangeNothing) {
