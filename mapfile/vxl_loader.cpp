@@ -12,6 +12,7 @@ namespace {
 
 /// mask of the voxels lo .. hi - 1 (0 <= lo <= hi <= 64)
 std::uint64_t voxel_range(int lo, int hi) {
+    if (hi <= lo) return 0;  // also keeps the shift below 64 when lo is 64
     if (hi - lo >= 64) return ~std::uint64_t{0};
     return ((std::uint64_t{1} << (hi - lo)) - 1) << lo;
 }
