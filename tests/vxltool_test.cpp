@@ -217,7 +217,7 @@ TEST_F(Vxltool, DiffComparesWhatTheMapsHold) {
     r = vxltool({"diff", good, other});
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "maps differ in 1 voxels of 1 columns (A = " + good + ", B = " + other +
+    EXPECT_EQ(r.out, "maps differ in 1 voxel of 1 column (A = " + good + ", B = " + other +
                          ")\n  column (300, 7) z 40: A solid, colour 0x80D03030; B solid, colour 0x8030D030\n");
 
     // Invalid input is trouble, not a difference.
@@ -225,6 +225,13 @@ TEST_F(Vxltool, DiffComparesWhatTheMapsHold) {
     EXPECT_EQ(r.exit_status, 2);
     EXPECT_EQ(r.out, "");
     expect_one_error_line(r, broken);
+}
+
+TEST_F(Vxltool, AnswerThatCannotBeWrittenIsTrouble) {
+    const process_result r =
+        run_process({"/bin/sh", "-c", std::string("exec '") + VXLTOOL_BIN + "' check '" + good + "' >/dev/full"});
+    EXPECT_EQ(r.exit_status, 2);
+    EXPECT_EQ(r.err, "vxltool: standard output: No space left on device\n");
 }
 
 TEST_F(Vxltool, MapsWrittenByMapgenAreValid) {

@@ -1,5 +1,6 @@
 #include "tools/vxltool.h"
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -248,6 +249,11 @@ int run_render(int argc, char** argv) {
     return VXLTOOL_OK;
 }
 
+/// "1 voxel", "2 voxels"
+std::string count_of(std::size_t n, const char* noun) {
+    return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
+}
+
 /// "air", "solid, no colour" or "solid, colour 0x80RRGGBB"
 std::string describe_voxel(bool solid, bool colored, std::uint32_t color) {
     if (!solid) return "air";
@@ -281,8 +287,8 @@ int run_diff(int argc, char** argv) {
         std::printf("%s and %s hold the same map\n", args.files[0].c_str(), args.files[1].c_str());
         return VXLTOOL_OK;
     }
-    std::printf("maps differ in %zu voxels of %zu columns (A = %s, B = %s)\n", diff.voxels, diff.columns,
-                args.files[0].c_str(), args.files[1].c_str());
+    std::printf("maps differ in %s of %s (A = %s, B = %s)\n", count_of(diff.voxels, "voxel").c_str(),
+                count_of(diff.columns, "column").c_str(), args.files[0].c_str(), args.files[1].c_str());
     for (const VoxelDifference& d : diff.first)
         std::printf("  column (%d, %d) z %d: A %s; B %s\n", d.x, d.y, d.z,
                     describe_voxel(d.solid_a, d.colored_a, d.color_a).c_str(),
@@ -293,7 +299,9 @@ int run_diff(int argc, char** argv) {
 
 }  // namespace
 
-int run_vxltool(int argc, char** argv) {
+namespace {
+
+int run_command(int argc, char** argv) {
     if (argc < 2) {
         complain("usage", "no command given (see 'vxltool --help')");
         return VXLTOOL_TROUBLE;
@@ -306,4 +314,17 @@ int run_vxltool(int argc, char** argv) {
     if (command == "diff") return run_diff(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
+}
+
+}  // namespace
+
+int run_vxltool(int argc, char** argv) {
+    const int status = run_command(argc, argv);
+    // An answer that never reached its reader is no answer: a full disk or a
+    // closed pipe on stdout turns any status into trouble.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        complain("standard output", std::strerror(errno ? errno : EIO));
+        return VXLTOOL_TROUBLE;
+    }
+    return status;
 }
