@@ -13,12 +13,15 @@ extern const float gradient_vectors[12][4];
 /// Record number of gradient_vectors for each value of the low six hash bits.
 extern const std::uint8_t gradient_select[64];
 
-/// Noise at (x, y, z); a period of 0 leaves that axis unwrapped, 256 or more acts as 256.
-/// On an unwrapped axis floor(coordinate) must lie in 0..255. Not clamped (|n| may exceed 1).
+/// Noise at (x, y, z). Each axis wraps its lattice with the mask period - 1, so a
+/// power-of-two period from 1 to 256 repeats exactly; 256 or more acts as 256, and 0
+/// leaves the axis unwrapped, where floor(coordinate) must lie in 0..255. Exactly 0 at
+/// lattice points; not clamped (|n| may slightly exceed 1). Pure: no state.
 double gradient_noise(float x, float y, float z, std::int32_t period_x, std::int32_t period_y, std::int32_t period_z);
 /// (dy * gy + dz * gz) + dx * gx for the gradient that the low six bits of hash select.
 double gradient_dot(std::int32_t hash, float dx, float dy, float dz);
 /// (b - a) * t + a, in double.
 double lerp(float a, float b, float t);
-/// 6t^5 - 15t^4 + 10t^3, evaluated in double and rounded to float once.
+/// 6t^5 - 15t^4 + 10t^3, evaluated in double as ((((t * 6 - 15) * t + 10) * t) * t) * t
+/// and rounded to float once.
 float fade(float t);

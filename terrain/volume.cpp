@@ -2,14 +2,17 @@
 
 #include <sys/mman.h>
 
-#include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
 namespace {
 
 // The arrays are carved from one anonymous mapping made at start-up: its pages
-// are zero until first written, so an untouched array costs no memory.
+// are zero until first written, so an untouched array costs no memory. The
+// mapping is aligned to 2 MiB and asks for transparent huge pages: first-touch
+// page faults on 84 MiB of 4 KiB pages cost more than generating the terrain.
+constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
 constexpr std::size_t SOLID_BYTES = VOXEL_COUNT;
 constexpr std::size_t COLOR_BYTES = VOXEL_COUNT * 4;
 constexpr std::size_t FIELD_BYTES = COLUMN_COUNT * 4;
@@ -17,9 +20,12 @@ constexpr std::size_t TOTAL_BYTES = SOLID_BYTES + COLOR_BYTES + 4 * FIELD_BYTES;
 
 unsigned char* volume_storage() {
     static unsigned char* base = [] {
-        void* p = mmap(nullptr, TOTAL_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p = mmap(nullptr, TOTAL_BYTES + HUGE_PAGE, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
-        return static_cast<unsigned char*>(p);
+        auto aligned = (reinterpret_cast<std::uintptr_t>(p) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+        auto* start = reinterpret_cast<unsigned char*>(aligned);
+        madvise(start, TOTAL_BYTES, MADV_HUGEPAGE);  // a hint: without it the arrays still work
+        return start;
     }();
     return base;
 }
@@ -45,5 +51,6 @@ void clear_volume() {
     // maps fresh zero pages, exactly the state at program start.
     if (madvise(volume_storage(), TOTAL_BYTES, MADV_DONTNEED) != 0)
         std::memset(volume_storage(), 0, TOTAL_BYTES);
+    madvise(volume_storage(), TOTAL_BYTES, MADV_HUGEPAGE);
     debug_regions = 0;
 }
