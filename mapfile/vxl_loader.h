@@ -34,7 +34,7 @@ struct VxlCursor {
 /// Decodes the record at the cursor into *column and moves the cursor past it.
 /// Reads only data[offset .. length). When the record is malformed, or the image
 /// ends before or inside it, returns false with a reason naming the byte offset and
-/// the column, and leaves the cursor where it was.
+/// the column, and leaves the cursor where it was (*column is then unspecified).
 bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason);
 
 /// What a load or a check found. The counts are those of the whole image and are

@@ -114,18 +114,14 @@ TEST_P(VxlRoundTrip, WrittenRandomVolumeLoadsBackWithItsSolidsAndSurfaceColours)
     EXPECT_GT(expect_round_trip(), 0u) << "the volume should include hidden voxels in the top layer";
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, VxlRoundTrip, ::testing::Values(1u, 0xC0FFEEu));
+INSTANTIATE_TEST_SUITE_P(Seeds, VxlRoundTrip, ::testing::Values(1u));
 
-TEST(VxlRoundTripGenerated, GeneratedMapsLoadBackWithTheirSolidsAndSurfaceColours) {
-    for (const std::int32_t marked : {0, 1}) {
-        SCOPED_TRACE(marked ? "with start regions" : "plain");
-        clear_volume();
-        debug_regions = marked;
-        rng_seed(1);
-        generate_map();
-        flip_volume();
-        expect_round_trip();
-    }
+TEST(VxlRoundTripGenerated, GeneratedMapLoadsBackWithItsSolidsAndSurfaceColours) {
+    clear_volume();
+    rng_seed(1);
+    generate_map();
+    flip_volume();
+    expect_round_trip();
     clear_volume();
 }
 
