@@ -1,0 +1,210 @@
+#include "mapfile/vxl_loader.h"
+
+#include <bit>
+
+#include "mapfile/read_file.h"
+#include "mapfile/vxl_format.h"
+#include "terrain/volume.h"
+
+namespace {
+
+// ---- reading one record
+
+/// mask of the voxels lo .. hi - 1 (0 <= lo <= hi <= 64)
+std::uint64_t voxel_range(int lo, int hi) {
+    if (hi <= lo) return 0;  // also keeps the shift below 64 when lo is 64
+    if (hi - lo >= 64) return ~std::uint64_t{0};
+    return ((std::uint64_t{1} << (hi - lo)) - 1) << lo;
+}
+
+/// colour word stored least significant byte first
+std::uint32_t get_u32_le(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+/// "1 colour record needs", "3 colour records need"
+std::string colour_records_need(int n) {
+    return std::to_string(n) + (n == 1 ? " colour record needs" : " colour records need");
+}
+
+bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, std::string* reason) {
+    if (reason) {
+        const std::size_t x = cursor.record % VXL_MAP_SIZE, y = cursor.record / VXL_MAP_SIZE;
+        *reason = "byte " + std::to_string(at) + ", column (" + std::to_string(x) + ", " + std::to_string(y) +
+                  "): " + what;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Every header value is checked before it is used to move through the image or to
+// address a voxel, and every span is checked against the bytes that are left, so
+// the sums below never pass the image's length. Besides the bounds, a span must
+// keep the column in order: its top run starts at or below the cursor, and its
+// bottom run lies between the end of its top run and the next span's air_start.
+// That order is what the writer guarantees, and it makes every voxel of the column
+// decoded at most once, so a colour record can never be overwritten by another.
+bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) {
+    const std::uint8_t* const data = cursor.data;
+    const std::size_t length = cursor.length;
+    std::size_t r = cursor.offset;
+    if (r >= length) {
+        if (length == 0) return reject(cursor, 0, "empty image: no column records", reason);
+        return reject(cursor, r,
+                      "image ends after " + std::to_string(cursor.record) + " of " +
+                          std::to_string(VXL_RECORD_COUNT) + " column records",
+                      reason);
+    }
+
+    // Every voxel is solid until an air run says otherwise.
+    std::uint64_t solid = ~std::uint64_t{0};
+    std::uint64_t colored = 0;
+    int spans = 0;
+    int cursor_z = 0;
+    for (;;) {
+        if (length - r < VXL_SPAN_HEADER_BYTES)
+            return reject(cursor, r,
+                          "span header cut short: the image ends at byte " + std::to_string(length), reason);
+        const int span_length = data[r + VXL_SPAN_LENGTH];
+        const int top_start = data[r + VXL_TOP_START];
+        const int top_end = data[r + VXL_TOP_END];
+        ++spans;
+
+        if (top_start > VXL_COLUMN_DEPTH)
+            return reject(cursor, r + VXL_TOP_START,
+                          "top_start " + std::to_string(top_start) + " out of range 0..64", reason);
+        // An empty top run is written as top_start - 1 in 8 bits: at top_start 0 that
+        // is 255, the one value above 63 that a writer can legitimately produce.
+        const bool empty_top = top_end + 1 == top_start || (top_start == 0 && top_end == 255);
+        if (!empty_top && top_end >= VXL_COLUMN_DEPTH)
+            return reject(cursor, r + VXL_TOP_END, "top_end " + std::to_string(top_end) + " out of range 0..63",
+                          reason);
+        if (!empty_top && top_end < top_start)
+            return reject(cursor, r + VXL_TOP_END,
+                          "top_end " + std::to_string(top_end) + " ends above top_start " +
+                              std::to_string(top_start) + " minus one",
+                          reason);
+        if (top_start < cursor_z)
+            return reject(cursor, r + VXL_TOP_START,
+                          "top_start " + std::to_string(top_start) + " lies above the air_start " +
+                              std::to_string(cursor_z) + " of its span",
+                          reason);
+        const int top_count = empty_top ? 0 : top_end - top_start + 1;
+        const int top_stop = top_start + top_count;  // one past the top run
+        if (span_length != 0 && span_length < 1 + top_count)
+            return reject(cursor, r + VXL_SPAN_LENGTH,
+                          "span_length " + std::to_string(span_length) + " too small for its " +
+                              std::to_string(top_count) + " top colours",
+                          reason);
+
+        const std::size_t colors = r + VXL_SPAN_HEADER_BYTES;
+        if (length - colors < std::size_t(top_count) * VXL_COLOR_BYTES)
+            return reject(cursor, r,
+                          "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
+                              std::to_string(colors + std::size_t(top_count) * VXL_COLOR_BYTES) +
+                              ", the image ends at byte " + std::to_string(length),
+                          reason);
+        solid &= ~voxel_range(cursor_z, top_start);
+        for (int z = top_start; z < top_stop; ++z)
+            column->color[z] = get_u32_le(data + colors + std::size_t(z - top_start) * VXL_COLOR_BYTES);
+        colored |= voxel_range(top_start, top_stop);
+
+        if (span_length == 0) {
+            // The last span: everything below its top run is solid without a colour.
+            column->solid = solid;
+            column->colored = colored;
+            column->spans = spans;
+            cursor.offset = colors + std::size_t(top_count) * VXL_COLOR_BYTES;
+            ++cursor.record;
+            return true;
+        }
+
+        const std::size_t next = r + std::size_t(span_length) * VXL_SPAN_HEADER_BYTES;
+        const int bottom_count = span_length - 1 - top_count;
+        if (next > length)
+            return reject(cursor, r,
+                          "bottom colours cut short: " + colour_records_need(bottom_count) + " bytes up to " +
+                              std::to_string(next) + ", the image ends at byte " + std::to_string(length),
+                          reason);
+        if (next == length)
+            return reject(cursor, next, "next span missing: the image ends inside the column record", reason);
+        if (length - next < VXL_SPAN_HEADER_BYTES)
+            return reject(cursor, next,
+                          "span header cut short: the image ends at byte " + std::to_string(length), reason);
+        // The bottom run ends just above the next span's air_start, so that byte
+        // places it; it must not reach back into this span's top run.
+        const int air_start = data[next + VXL_AIR_START];
+        if (air_start > VXL_COLUMN_DEPTH)
+            return reject(cursor, next + VXL_AIR_START,
+                          "air_start " + std::to_string(air_start) + " out of range 0..64", reason);
+        if (air_start < top_stop)
+            return reject(cursor, next + VXL_AIR_START,
+                          "air_start " + std::to_string(air_start) + " lies above z " + std::to_string(top_stop) +
+                              ", the end of the previous span's top run",
+                          reason);
+        const int bottom_start = air_start - bottom_count;
+        if (bottom_start < top_stop)
+            return reject(cursor, r + VXL_SPAN_LENGTH,
+                          "bottom run of " + std::to_string(bottom_count) + " colours would start at z " +
+                              std::to_string(bottom_start) + ", above the end of the top run at z " +
+                              std::to_string(top_stop),
+                          reason);
+        const std::size_t bottom_colors = colors + std::size_t(top_count) * VXL_COLOR_BYTES;
+        for (int z = bottom_start; z < air_start; ++z)
+            column->color[z] = get_u32_le(data + bottom_colors + std::size_t(z - bottom_start) * VXL_COLOR_BYTES);
+        colored |= voxel_range(bottom_start, air_start);
+        cursor_z = air_start;
+        r = next;
+    }
+}
+
+VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length) {
+    VxlLoadResult result;
+    result.bytes = length;
+    VxlCursor cursor{data, length, 0, 0};
+    VxlColumn column;
+    while (cursor.record < VXL_RECORD_COUNT) {
+        if (!read_vxl_column(cursor, &column, &result.reason)) return result;
+        result.spans += std::size_t(column.spans);
+        result.solid_voxels += std::size_t(std::popcount(column.solid));
+        result.colored_voxels += std::size_t(std::popcount(column.colored));
+    }
+    result.ok = true;
+    result.record_bytes = cursor.offset;
+    result.trailing_bytes = length - cursor.offset;
+    return result;
+}
+
+VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length, std::uint64_t* colored_columns) {
+    VxlLoadResult result = check_vxl_map(data, length);
+    if (!result.ok) return result;
+
+    // The image is known to be valid: decode it, record by record, into the volume.
+    VxlCursor cursor{data, length, 0, 0};
+    VxlColumn column;
+    for (std::size_t k = 0; k < VXL_RECORD_COUNT; ++k) {
+        read_vxl_column(cursor, &column, nullptr);
+        const int x = int(k % VXL_MAP_SIZE), y = int(k / VXL_MAP_SIZE);
+        for (int z = 0; z < VXL_COLUMN_DEPTH; ++z) set_solid(x, y, z, std::uint8_t(column.solid >> z & 1));
+        for (std::uint64_t left = column.colored; left != 0; left &= left - 1) {
+            const int z = std::countr_zero(left);
+            set_color(x, y, z, column.color[z]);
+        }
+        if (colored_columns) colored_columns[column_index(x, y)] = column.colored;
+    }
+    return result;
+}
+
+VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns) {
+    std::size_t length = 0;
+    std::string why;
+    const std::unique_ptr<std::uint8_t[]> buffer = read_whole_file(path, &length, &why);
+    if (!buffer) {
+        VxlLoadResult result;
+        result.read_failed = true;
+        result.reason = why;
+        return result;
+    }
+    return parse_vxl_map(buffer.get(), length, colored_columns);
+}

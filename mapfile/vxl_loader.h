@@ -1,0 +1,68 @@
+// The VXL map loader: reads a map file back into the voxel volume, in file
+// orientation (z = 0 the top layer), without a flip. Record k of an image fills
+// column (k mod 512, k div 512), the writer's order, so a written map loads back
+// in place.
+//
+// Images come from strangers. Every image is validated whole before a single voxel
+// is written, so a rejected image leaves the volume exactly as it was; no image,
+// however malformed, makes the loader read outside it or write outside the volume.
+// A valid image sets every voxel of solid_map, and the colour word of every voxel
+// that has a colour record; all other colour words keep what they held.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/// One column record, decoded. Bit z of a mask stands for voxel z of the column.
+struct VxlColumn {
+    std::uint64_t solid = 0;     // voxels the record makes solid
+    std::uint64_t colored = 0;   // voxels the record carries a colour record for
+    std::uint32_t color[64];     // colour words, meaningful only where colored has the bit
+    int spans = 0;               // spans in the record
+};
+
+/// Walks the column records of one image in file order. data must stay alive and
+/// unchanged while the cursor is used.
+struct VxlCursor {
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    std::size_t offset = 0;  // where the next record starts
+    std::size_t record = 0;  // number of the next record: column (record % 512, record / 512)
+};
+
+/// Decodes the record at the cursor into *column and moves the cursor past it.
+/// Reads only data[offset .. length). When the record is malformed, or the image
+/// ends before or inside it, returns false with a reason naming the byte offset and
+/// the column, and leaves the cursor where it was (*column is then unspecified).
+bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason);
+
+/// What a load or a check found. The counts are those of the whole image and are
+/// filled only when ok.
+struct VxlLoadResult {
+    bool ok = false;
+    bool read_failed = false;      // load_vxl_map only: the file itself could not be read
+    std::string reason;            // why not ok: the system's reason, or byte offset, column and fault
+    std::size_t bytes = 0;         // length of the image
+    std::size_t record_bytes = 0;  // bytes taken by the 262,144 column records
+    std::size_t trailing_bytes = 0;  // bytes after the last record, accepted and ignored
+    std::size_t spans = 0;
+    std::size_t solid_voxels = 0;
+    std::size_t colored_voxels = 0;  // equals the number of colour records
+};
+
+/// Validates the image and counts what it holds, writing nothing.
+VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length);
+
+/// Validates the image, then decodes it into the volume through set_solid and
+/// set_color. When colored_columns is given (COLUMN_COUNT words, column index
+/// order) it receives each column's colored mask, so a caller can tell the voxels
+/// the file coloured from the words the load left alone. A rejected image writes
+/// neither the volume nor colored_columns.
+VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length,
+                            std::uint64_t* colored_columns = nullptr);
+
+/// Reads the file at path whole (read_whole_file), decodes it with parse_vxl_map
+/// and releases the buffer. A file that cannot be read is not ok, with read_failed
+/// set and the system's reason.
+VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns = nullptr);

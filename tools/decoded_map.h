@@ -1,0 +1,39 @@
+// A VXL image decoded compactly for inspection: per column its solid and coloured
+// voxels as 64-bit masks (bit z = voxel z, file orientation: z = 0 the top layer)
+// and the colours of its coloured voxels, about 5 MiB plus 4 bytes per colour
+// record instead of the 80 MiB volume. Columns are kept in file order: column
+// (x, y) is entry y * 512 + x.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "mapfile/vxl_loader.h"
+
+struct DecodedMap {
+    std::vector<std::uint64_t> solid;        // one mask per column
+    std::vector<std::uint64_t> colored;      // one mask per column
+    std::vector<std::uint32_t> first_color;  // per column, index of its first colour; one extra entry at the end
+    std::vector<std::uint32_t> colors;       // colour words of all coloured voxels, column by column, in z order
+    VxlLoadResult summary;                   // what check_vxl_map reports for the image
+};
+
+/// entry of column (x, y) in a DecodedMap
+constexpr std::size_t map_entry(int x, int y) { return std::size_t(y) * 512 + std::size_t(x); }
+
+/// Decodes a whole image. Returns false with the loader's reason when it is invalid.
+bool decode_map(const std::uint8_t* data, std::size_t length, DecodedMap* map, std::string* reason);
+
+/// Colour word of voxel z of column entry, which must be coloured.
+std::uint32_t voxel_color(const DecodedMap& map, std::size_t entry, int z);
+
+/// Colour to show for solid voxel z of column entry: its own when the file gives
+/// one, else that of the nearest coloured voxel above it in the column, else the
+/// nearest below, else mid grey. The file leaves hidden voxels uncoloured, and
+/// views can still show some (the map's outer sides, a solid top layer).
+std::uint32_t shown_color(const DecodedMap& map, std::size_t entry, int z);
+
+/// z of the topmost solid voxel of column entry, or 64 when the column is all air.
+int top_solid_z(const DecodedMap& map, std::size_t entry);

@@ -1,0 +1,32 @@
+#include "tools/map_info.h"
+
+#include <algorithm>
+#include <vector>
+
+MapInfo summarize_map(const DecodedMap& map) {
+    MapInfo info;
+    info.bytes = map.summary.bytes;
+    info.record_bytes = map.summary.record_bytes;
+    info.trailing_bytes = map.summary.trailing_bytes;
+    info.columns = map.solid.size();
+    info.spans = map.summary.spans;
+    info.solid_voxels = map.summary.solid_voxels;
+    info.colored_voxels = map.summary.colored_voxels;
+
+    for (std::size_t k = 0; k < map.solid.size(); ++k) {
+        const int top = top_solid_z(map, k);
+        if (top == 64) {
+            ++info.empty_columns;
+            continue;
+        }
+        if (map.solid[k] >> 63) ++info.floor_columns;
+        const int height = 63 - top;
+        if (info.surface_min < 0 || height < info.surface_min) info.surface_min = height;
+        if (height > info.surface_max) info.surface_max = height;
+    }
+
+    std::vector<std::uint32_t> colors = map.colors;
+    std::sort(colors.begin(), colors.end());
+    info.distinct_colors = std::size_t(std::unique(colors.begin(), colors.end()) - colors.begin());
+    return info;
+}

@@ -1,0 +1,29 @@
+// What a map holds, in the terms people who host maps ask about: sizes, spans,
+// solid and coloured voxels, surface heights and colours.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tools/decoded_map.h"
+
+struct MapInfo {
+    std::size_t bytes = 0;
+    std::size_t record_bytes = 0;
+    std::size_t trailing_bytes = 0;
+    std::size_t columns = 0;
+    std::size_t spans = 0;
+    std::size_t solid_voxels = 0;
+    std::size_t colored_voxels = 0;   // colour records
+    std::size_t empty_columns = 0;    // no solid voxel at all
+    std::size_t floor_columns = 0;    // bottom voxel (z = 63) solid
+    std::size_t distinct_colors = 0;  // distinct colour words among the colour records
+    /// Surface height of a column: how many voxels its topmost solid voxel stands
+    /// above the bottom layer (63 - z), the generator's column height. -1 for both
+    /// when every column is empty.
+    int surface_min = -1;
+    int surface_max = -1;
+};
+
+/// Summarises a decoded map.
+MapInfo summarize_map(const DecodedMap& map);

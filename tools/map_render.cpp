@@ -1,0 +1,87 @@
+#include "tools/map_render.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int SIZE = 512;
+constexpr int ISO_WIDTH = 2 * SIZE;
+constexpr int ISO_HEIGHT = SIZE + 64 * ISO_VOXEL_HEIGHT;
+constexpr std::uint8_t SKY[3] = {0x1c, 0x24, 0x30};
+
+/// Writes colour word c (red in bits 16-23, green 8-15, blue 0-7) scaled by light.
+void put_pixel(RgbImage& image, int px, int py, std::uint32_t c, double light) {
+    std::uint8_t* p = &image.rgb[(std::size_t(py) * std::size_t(image.width) + std::size_t(px)) * 3];
+    const int channels[3] = {int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)};
+    for (int i = 0; i < 3; ++i) p[i] = std::uint8_t(std::clamp(int(channels[i] * light + 0.5), 0, 255));
+}
+
+RgbImage blank_image(int width, int height, const std::uint8_t background[3]) {
+    RgbImage image;
+    image.width = width;
+    image.height = height;
+    image.rgb.resize(std::size_t(width) * std::size_t(height) * 3);
+    for (std::size_t i = 0; i < image.rgb.size(); i += 3)
+        std::copy(background, background + 3, image.rgb.begin() + std::ptrdiff_t(i));
+    return image;
+}
+
+/// surface height of column (x, y) with wrap-around, -1 for an all-air column
+int surface_height(const DecodedMap& map, int x, int y) {
+    return 63 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
+}
+
+}  // namespace
+
+RgbImage render_top_view(const DecodedMap& map) {
+    static const std::uint8_t black[3] = {0, 0, 0};
+    RgbImage image = blank_image(SIZE, SIZE, black);
+    for (int y = 0; y < SIZE; ++y)
+        for (int x = 0; x < SIZE; ++x) {
+            const std::size_t entry = map_entry(x, y);
+            const int top = top_solid_z(map, entry);
+            if (top == 64) continue;
+            // A column that stands above its neighbours towards the light is lit,
+            // one below them is in shade: each voxel of step changes the light by 12%.
+            const int h = 63 - top;
+            const int step = (h - surface_height(map, x - 1, y)) + (h - surface_height(map, x, y - 1));
+            const double light = std::clamp(1.0 + 0.12 * step, 0.45, 1.6);
+            put_pixel(image, x, y, shown_color(map, entry, top), light);
+        }
+    return image;
+}
+
+RgbImage render_iso_view(const DecodedMap& map) {
+    RgbImage image = blank_image(ISO_WIDTH, ISO_HEIGHT, SKY);
+    // Painter's order: far columns (small x + y) first, and within a column the
+    // bottom voxel first, so nearer and higher voxels cover what they hide.
+    for (int s = 0; s <= 2 * (SIZE - 1); ++s) {
+        for (int x = std::max(0, s - (SIZE - 1)); x <= std::min(SIZE - 1, s); ++x) {
+            const int y = s - x;
+            const std::size_t entry = map_entry(x, y);
+            const std::uint64_t solid = map.solid[entry];
+            if (solid == 0) continue;
+            // Bit z set where the face is open: air above (z - 1, or the sky over
+            // z = 0), air beside on the +x or +y side, or the map's near edges.
+            const std::uint64_t open_up = ~(solid << 1);
+            const std::uint64_t open_x = x == SIZE - 1 ? ~std::uint64_t{0} : ~map.solid[map_entry(x + 1, y)];
+            const std::uint64_t open_y = y == SIZE - 1 ? ~std::uint64_t{0} : ~map.solid[map_entry(x, y + 1)];
+            const std::uint64_t seen = solid & (open_up | open_x | open_y);
+            const int px = x - y + SIZE - 1;
+            const int base = s / 2;
+            for (int z = 63; z >= 0; --z) {
+                if (!(seen >> z & 1)) continue;
+                const std::uint32_t c = shown_color(map, entry, z);
+                const int py = base + z * ISO_VOXEL_HEIGHT;
+                const bool lit_top = open_up >> z & 1;
+                put_pixel(image, px, py, c, lit_top ? 1.0 : 0.78);
+                put_pixel(image, px + 1, py, c, lit_top ? 1.0 : 0.6);
+                for (int row = 1; row <= ISO_VOXEL_HEIGHT; ++row) {
+                    put_pixel(image, px, py + row, c, 0.78);      // the face towards +y
+                    put_pixel(image, px + 1, py + row, c, 0.6);   // the face towards +x
+                }
+            }
+        }
+    }
+    return image;
+}

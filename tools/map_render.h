@@ -1,0 +1,28 @@
+// Previews of a map as 8-bit RGB pictures. The top view shows each column from
+// above; the iso view is an oblique picture of the whole volume, drawn voxel by
+// voxel, so that hills, rings, caves' mouths and overhangs stand out as shapes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/decoded_map.h"
+
+struct RgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;  // rows top to bottom, 3 bytes per pixel
+};
+
+/// 512 x 512: pixel (x, y) is column (x, y) seen from above, in the colour of its
+/// topmost solid voxel, lit from the -x, -y side by the height steps to its
+/// neighbours (the map wraps, so neighbours wrap too). All-air columns are black.
+RgbImage render_top_view(const DecodedMap& map);
+
+/// 1024 x 640: the map seen obliquely from above its (511, 511) corner; column
+/// (x, y) stands at picture column x - y + 511, row (x + y) / 2, and each voxel
+/// is 2 pixels wide and ISO_VOXEL_HEIGHT pixels tall (heights are exaggerated so
+/// that gentle relief still reads). Faces facing up, +x and +y are lit apart.
+RgbImage render_iso_view(const DecodedMap& map);
+
+constexpr int ISO_VOXEL_HEIGHT = 2;
