@@ -19,8 +19,8 @@ MapInfo summarize_map(const DecodedMap& map) {
             ++info.empty_columns;
             continue;
         }
-        if (map.solid[k] >> 63) ++info.floor_columns;
         const int height = 63 - top;
+        if (height == 0) ++info.floor_columns;
         if (info.surface_min < 0 || height < info.surface_min) info.surface_min = height;
         if (height > info.surface_max) info.surface_max = height;
     }

@@ -16,7 +16,7 @@ struct MapInfo {
     std::size_t solid_voxels = 0;
     std::size_t colored_voxels = 0;   // colour records
     std::size_t empty_columns = 0;    // no solid voxel at all
-    std::size_t floor_columns = 0;    // bottom voxel (z = 63) solid
+    std::size_t floor_columns = 0;    // surface height 0: nothing solid above the bottom layer
     std::size_t distinct_colors = 0;  // distinct colour words among the colour records
     /// Surface height of a column: how many voxels its topmost solid voxel stands
     /// above the bottom layer (63 - z), the generator's column height. -1 for both

@@ -33,7 +33,7 @@ TEST(MapInfo, CountsSurfaceHeightsFloorAndColours) {
         {0, vxl_record({vxl_span(0, 40, 40, 0, {GREEN})})},
         // height 0: the bottom voxel only
         {1, vxl_record({vxl_span(0, 63, 63, 0, {RED})})},
-        // a floating block at z 10..20 over air: a column without floor, height 53
+        // a floating block at z 10..20 over air: no floor, height 53
         {2, vxl_record({vxl_span(3, 10, 10, 0, {GREEN, RED}), vxl_span(0, 64, 63, 21)})},
     });
     image.push_back(0xEE);
@@ -41,7 +41,7 @@ TEST(MapInfo, CountsSurfaceHeightsFloorAndColours) {
     EXPECT_EQ(info.trailing_bytes, 1u);
     EXPECT_EQ(info.record_bytes, image.size() - 1);
     EXPECT_EQ(info.empty_columns, VXL_RECORD_COUNT - 3);
-    EXPECT_EQ(info.floor_columns, 2u);
+    EXPECT_EQ(info.floor_columns, 1u);  // only the column of height 0
     EXPECT_EQ(info.surface_min, 0);
     EXPECT_EQ(info.surface_max, 53);
     EXPECT_EQ(info.solid_voxels, 24u + 1u + 11u);

@@ -218,7 +218,7 @@ int run_info(int argc, char** argv) {
     std::printf("  solid voxels      %zu\n", info.solid_voxels);
     std::printf("  colour records    %zu\n", info.colored_voxels);
     std::printf("  empty columns     %zu\n", info.empty_columns);
-    std::printf("  floor columns     %zu (bottom voxel solid)\n", info.floor_columns);
+    std::printf("  floor columns     %zu (surface height 0)\n", info.floor_columns);
     if (info.surface_min < 0)
         std::printf("  surface heights   none (all air)\n");
     else
