@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# The installed tree holds the program and its manual page, the page renders
-# without warnings, and the installed program runs.
+# The installed tree holds both programs and their manual pages, the pages
+# render without warnings, and the installed programs run.
 set -euo pipefail
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install build --prefix "$prefix" >/dev/null
-test -x "$prefix/bin/mapgen"
-test -f "$prefix/share/man/man1/mapgen.1"
+for program in mapgen vxltool; do
+  test -x "$prefix/bin/$program"
+  test -f "$prefix/share/man/man1/$program.1"
+done
 if command -v groff >/dev/null; then
   for page in docs/*.1; do
     warnings=$(groff -man -ww -z "$page" 2>&1)
@@ -15,4 +17,6 @@ if command -v groff >/dev/null; then
 fi
 usage=$("$prefix/bin/mapgen" -h)
 [[ "$usage" == "Usage: $prefix/bin/mapgen {options}"* ]] || { echo "ci: installed mapgen -h: $usage" >&2; exit 1; }
-echo "install: bin/mapgen and share/man/man1/mapgen.1 in place"
+usage=$("$prefix/bin/vxltool" --help)
+[[ "$usage" == "usage: vxltool COMMAND"* ]] || { echo "ci: installed vxltool --help: $usage" >&2; exit 1; }
+echo "install: bin/mapgen, bin/vxltool and their manual pages in place"
