@@ -101,6 +101,16 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
     }
 }
 
+// Rows per band: two when one row of a cell is narrower than the path's vector,
+// so that the two rows share the cell's records and the vector stays full.
+int band_rows(noise_fill_path path, int cell_width) {
+    switch (path) {
+        case noise_fill_path::avx2: return cell_width < 4 ? 2 : 1;
+        case noise_fill_path::avx512: return cell_width < 8 ? 2 : 1;
+        default: return 1;
+    }
+}
+
 void fill_band(noise_fill_path path, const noise_band& band) {
     switch (path) {
         case noise_fill_path::scalar: fill_noise_band_scalar(band); return;
@@ -138,16 +148,6 @@ bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z) {
     return is_covered_period(period_x) && is_covered_period(period_y) && z >= 0.0f && z < 256.0f;
 }
 
-int noise_band_rows(noise_fill_path path, int cell_width) {
-    // Two rows when one row of a cell is narrower than the vector: the two rows of
-    // the band share the cell's records, and the vector stays full.
-    switch (path) {
-        case noise_fill_path::avx2: return cell_width < 4 ? 2 : 1;
-        case noise_fill_path::avx512: return cell_width < 8 ? 2 : 1;
-        default: return 1;
-    }
-}
-
 void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi) {
     // The same step and span as the plain fill.
@@ -162,7 +162,7 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
     height_plane h;
     compute_height_plane(h, z);
 
-    const int rows = noise_band_rows(path, width_y);
+    const int rows = band_rows(path, width_y);
     const int lanes = rows * width_y;
     alignas(64) double corners[8 * RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];

@@ -55,9 +55,6 @@ struct noise_band {
     float* row[2];   ///< the band's rows of the field
 };
 
-/// Rows per band that each kernel expects, given the cell width along y.
-int noise_band_rows(noise_fill_path path, int cell_width);
-
 /// Fill one band, one sample at a time.
 void fill_noise_band_scalar(const noise_band& band);
 /// Fill one band, four samples at a time (AVX2; x86 only).
