@@ -28,7 +28,9 @@ void measure(benchmark::State& state, Fill fill) {
 }
 
 void BM_FillNoiseField(benchmark::State& state) {
-    measure(state, [](float* field, std::int32_t period) { fill_noise_field(field, period, period, HEIGHT, -4.0f, 4.0f); });
+    measure(state, [](float* field, std::int32_t period) {
+        fill_noise_field(field, period, period, HEIGHT, -4.0f, 4.0f);
+    });
 }
 
 void BM_FillNoiseFieldPlain(benchmark::State& state) {

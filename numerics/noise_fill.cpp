@@ -150,6 +150,11 @@ bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z) {
 
 void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi) {
+    // The tables are sized for covered periods; anything else is the plain fill's.
+    if (!noise_fill_covers(period_x, period_y, z)) {
+        fill_noise_field_plain(field, period_x, period_y, z, lo, hi);
+        return;
+    }
     // The same step and span as the plain fill.
     const float step_x = static_cast<float>(period_x * 0.001953125);
     const float step_y = static_cast<float>(period_y * 0.001953125);

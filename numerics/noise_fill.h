@@ -23,7 +23,8 @@ noise_fill_path best_noise_fill_path();
 /// Whether the fast fill takes these arguments: power-of-two periods from 8 to 256 on
 /// both axes and 0 <= z < 256. Anything else goes to the plain fill.
 bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z);
-/// fill_noise_field through path, which must be supported, for covered arguments.
+/// fill_noise_field through path, which must be supported; arguments that are not
+/// covered get the plain fill.
 void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi);
 

@@ -62,8 +62,8 @@ NOISE_AVX2 void fill_noise_band_avx2(const noise_band& b) {
             const __m256d f0 = through_float(blend(e00, e10, v));
             const __m256d f1 = through_float(blend(e01, e11, v));
             const __m256d n = blend(f0, f1, w);
-            const __m256d m =
-                _mm256_add_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half), span), lo);
+            const __m256d m = _mm256_add_pd(
+                _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half), span), lo);
             const __m128 out = _mm256_cvtpd_ps(m);
             if (width >= 4) {
                 _mm_storeu_ps(row0 + c * width + l, out);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "numerics/field.h"
@@ -50,8 +51,9 @@ std::string first_difference(const std::vector<float>& expected, const std::vect
 }
 
 // Heights: the generator's range ends (0, its smallest step 2^-26, 64), integers
-// (every lattice plane weight 0), halves, and values one float away from a plane
-// on either side, where the near offset is tiny or the far offset is.
+// (z weight 0), a half, inexact fractions, values one float away from a lattice
+// plane on either side (a tiny near or far offset), and the top cell, whose far
+// plane 256 takes the last permutation entries.
 const float HEIGHTS[] = {0.0f,
                          0x1p-26f,
                          0.5f,
@@ -62,7 +64,8 @@ const float HEIGHTS[] = {0.0f,
                          std::nextafter(40.0f, 41.0f),
                          std::nextafter(64.0f, 0.0f),
                          64.0f,
-                         255.75f};
+                         255.75f,
+                         std::nextafter(256.0f, 0.0f)};
 
 struct Periods {
     std::int32_t x, y;
@@ -117,7 +120,8 @@ TEST(FastNoiseFill, AgreesWithThePlainFillAtEveryPeriodAndHeight) {
         const bool used = p.x == p.y && p.x >= 32;
         for (float z : HEIGHTS) {
             if (!used && z != 0.3f && z != 64.0f && z != std::nextafter(1.0f, 0.0f)) continue;
-            ASSERT_EQ(fast_fills_differ(p.x, p.y, z, -7.3f, 12.9f), "") << "periods " << p.x << ", " << p.y << ", z " << z;
+            ASSERT_EQ(fast_fills_differ(p.x, p.y, z, -7.3f, 12.9f), "")
+                << "periods " << p.x << ", " << p.y << ", z " << z;
         }
     }
 }
@@ -140,14 +144,25 @@ TEST(FastNoiseFill, CoversPowerOfTwoPeriodsFrom8To256AndHeightsBelow256) {
         float z;
         bool covered;
     };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
     const Case cases[] = {
-        {8, 8, 0.0f, true},       {256, 256, 64.0f, true},   {32, 128, 255.9f, true},
-        {4, 4, 1.0f, false},      {32, 4, 1.0f, false},      {48, 48, 1.0f, false},
-        {512, 512, 1.0f, false},  {0, 64, 1.0f, false},      {-64, -64, 1.0f, false},
-        {64, 64, -0.5f, false},   {64, 64, 256.0f, false},   {64, 64, std::numeric_limits<float>::quiet_NaN(), false},
+        {8, 8, 0.0f, true},      {256, 256, 64.0f, true}, {32, 128, 255.9f, true}, {4, 4, 1.0f, false},
+        {32, 4, 1.0f, false},    {48, 48, 1.0f, false},   {512, 512, 1.0f, false}, {0, 64, 1.0f, false},
+        {-64, -64, 1.0f, false}, {64, 64, -0.5f, false},  {64, 64, 256.0f, false}, {64, 64, nan, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(noise_fill_covers(c.period_x, c.period_y, c.z), c.covered) << c.period_x << ", " << c.period_y << ", z " << c.z;
+        EXPECT_EQ(noise_fill_covers(c.period_x, c.period_y, c.z), c.covered)
+            << c.period_x << ", " << c.period_y << ", z " << c.z;
+}
+
+// The tables are sized for covered periods: anything else must not reach them.
+TEST(FastNoiseFill, LeavesUncoveredArgumentsToThePlainFill) {
+    for (std::int32_t period : {2, 4, 48})
+        for (noise_fill_path path : runnable_paths())
+            ASSERT_EQ(first_difference(plain_fill(period, 64, 1.5f, 0.0f, 1.0f),
+                                       fast_fill(path, period, 64, 1.5f, 0.0f, 1.0f)),
+                      "")
+                << path_name(path) << " path, period " << period;
 }
 
 // fill_noise_field takes the fast fill where it can and the plain one elsewhere;
