@@ -1,11 +1,13 @@
 // Noise layers over the 512 x 512 planar fields. Arithmetic is double; each value
 // is rounded to float where marked, once, with every later use taking the rounded
-// value. Elements are written in storage order, x outer and y inner.
+// value. The plain fill writes elements in storage order, x outer and y inner;
+// the fast fill, where it applies, writes the same bits band by band.
 #include "numerics/field.h"
 
 #include <bit>
 
 #include "numerics/noise.h"
+#include "numerics/noise_fill.h"
 
 namespace {
 
@@ -18,6 +20,15 @@ constexpr float NOISE_SCALE = std::bit_cast<float>(0x3F555555u);
 }  // namespace
 
 void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    // Each element is independent of the others, so the order of writing is free;
+    // the bits are the plain fill's either way.
+    if (noise_fill_covers(period_x, period_y, z))
+        fill_noise_field_fast(best_noise_fill_path(), field, period_x, period_y, z, lo, hi);
+    else
+        fill_noise_field_plain(field, period_x, period_y, z, lo, hi);
+}
+
+void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
     // 512 samples cover one period on each axis, so the field tiles: the sample
     // after the last one on an axis would be the noise at its period, equal to sample 0.
     const float step_x = static_cast<float>(period_x * 0.001953125);

@@ -1,0 +1,243 @@
+// The fast noise fill, its shared set-up and its one-sample-at-a-time kernel.
+//
+// Why the repetition is exact: with a power-of-two period p <= 256 the step
+// p / 512 and every sample coordinate i * p / 512 are exact in float, so sample
+// c * s + t (s = 512 / p samples per cell) lies in cell c at offset t / s, whatever
+// c is. Its offsets, far offsets and fade weights are therefore those of sample t,
+// computed here once with the very expressions gradient_noise uses. A corner
+// contribution float((dy * gy + dz * gz) + dx * gx) then depends only on the
+// corner's gradient record (12 of them) and on the offsets, so it is tabulated per
+// record; only the blends remain per sample, and each kernel does them with the
+// same operations, in the same order, as gradient_noise.
+#include "numerics/noise_fill.h"
+
+#include <bit>
+#include <cmath>
+
+#include "numerics/noise.h"
+
+namespace {
+
+constexpr int FIELD_SIDE = 512;
+constexpr int RECORDS = 12;
+// Widest band the tables hold: a cell of 64 samples (period 8) in one row.
+constexpr int MAX_LANES = 64;
+// The mapping's scale: 5/6 as a float (0.8333333134651184), as in the plain fill.
+constexpr float NOISE_SCALE = std::bit_cast<float>(0x3F555555u);
+
+bool is_covered_period(std::int32_t period) {
+    return period >= 8 && period <= 256 && (period & (period - 1)) == 0;
+}
+
+// Offsets and fade weight of sample t within its cell along one axis, as doubles
+// holding the floats that gradient_noise computes for them.
+struct axis_offsets {
+    double near[MAX_LANES];
+    double far[MAX_LANES];
+    double fade[MAX_LANES];
+};
+
+void compute_axis_offsets(axis_offsets& axis, float step, int cell_width) {
+    for (int t = 0; t < cell_width; ++t) {
+        const float coordinate = static_cast<float>(t * static_cast<double>(step));
+        const auto cell = static_cast<std::int32_t>(std::floor(static_cast<double>(coordinate)));
+        const float near = static_cast<float>(static_cast<double>(coordinate) - cell);
+        const float far = static_cast<float>(static_cast<double>(near) - 1);
+        axis.near[t] = near;
+        axis.far[t] = far;
+        axis.fade[t] = fade(near);
+    }
+}
+
+// Everything of z, which is the same for the whole field (its axis is unwrapped).
+struct height_plane {
+    double near, far, fade;
+    // record_after[k][a]: gradient record of hash P[a + Z_k], for every row hash a.
+    std::int32_t record_after[2][256];
+};
+
+void compute_height_plane(height_plane& h, float z) {
+    const auto cell = static_cast<std::int32_t>(std::floor(static_cast<double>(z)));
+    const float near = static_cast<float>(static_cast<double>(z) - cell);
+    const float far = static_cast<float>(static_cast<double>(near) - 1);
+    h.near = near;
+    h.far = far;
+    h.fade = fade(near);
+    for (int k = 0; k < 2; ++k)
+        for (int a = 0; a < 256; ++a) h.record_after[k][a] = gradient_select[noise_permutation[a + cell + k] & 63];
+}
+
+// Table row offsets of the lattice points on x plane X: for each y plane Y the
+// hash row P[P[X] + Y] (a contiguous run of the doubled permutation) and its
+// record on both z planes. Entry `cells` repeats entry 0, as (cells - 1) + 1 wraps.
+void compute_plane_records(std::int32_t out[2][257], const height_plane& h, std::int32_t X, int cells, int lanes) {
+    const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
+    for (int Y = 0; Y < cells; ++Y) {
+        out[0][Y] = h.record_after[0][row_hash[Y]] * lanes;
+        out[1][Y] = h.record_after[1][row_hash[Y]] * lanes;
+    }
+    out[0][cells] = out[0][0];
+    out[1][cells] = out[1][0];
+}
+
+// The corner tables of a band whose first row has offset index first_tx along x:
+// lane l sits at x offset first_tx + l / cell_width and y offset l % cell_width.
+// Each entry is gradient_dot of the record at the lane's offsets, rounded to float.
+void compute_corner_tables(double* table, const axis_offsets& ax, const axis_offsets& ay, const height_plane& h,
+                           int first_tx, int lanes, int cell_width) {
+    for (int corner = 0; corner < 8; ++corner) {
+        const int i = corner >> 2, j = (corner >> 1) & 1, k = corner & 1;
+        const double dz = k ? h.far : h.near;
+        for (int r = 0; r < RECORDS; ++r) {
+            const float* g = gradient_vectors[r];
+            double* out = table + (corner * RECORDS + r) * lanes;
+            for (int l = 0; l < lanes; ++l) {
+                const int tx = first_tx + l / cell_width, ty = l % cell_width;
+                const double dx = i ? ax.far[tx] : ax.near[tx];
+                const double dy = j ? ay.far[ty] : ay.near[ty];
+                out[l] = static_cast<float>((dy * g[1] + dz * g[2]) + dx * g[0]);
+            }
+        }
+    }
+}
+
+// Rows per band: two when one row of a cell is narrower than the path's vector,
+// so that the two rows share the cell's records and the vector stays full.
+int band_rows(noise_fill_path path, int cell_width) {
+    switch (path) {
+        case noise_fill_path::avx2: return cell_width < 4 ? 2 : 1;
+        case noise_fill_path::avx512: return cell_width < 8 ? 2 : 1;
+        default: return 1;
+    }
+}
+
+void fill_band(noise_fill_path path, const noise_band& band) {
+    switch (path) {
+        case noise_fill_path::scalar: fill_noise_band_scalar(band); return;
+#if defined(__x86_64__) || defined(__i386__)
+        case noise_fill_path::avx2: fill_noise_band_avx2(band); return;
+        case noise_fill_path::avx512: fill_noise_band_avx512(band); return;
+#else
+        default: fill_noise_band_scalar(band); return;
+#endif
+    }
+}
+
+}  // namespace
+
+bool noise_fill_path_supported(noise_fill_path path) {
+    switch (path) {
+        case noise_fill_path::scalar: return true;
+#if defined(__x86_64__) || defined(__i386__)
+        case noise_fill_path::avx2: return __builtin_cpu_supports("avx2");
+        case noise_fill_path::avx512: return __builtin_cpu_supports("avx512f");
+#else
+        default: return false;
+#endif
+    }
+    return false;
+}
+
+noise_fill_path best_noise_fill_path() {
+    if (noise_fill_path_supported(noise_fill_path::avx512)) return noise_fill_path::avx512;
+    if (noise_fill_path_supported(noise_fill_path::avx2)) return noise_fill_path::avx2;
+    return noise_fill_path::scalar;
+}
+
+bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z) {
+    return is_covered_period(period_x) && is_covered_period(period_y) && z >= 0.0f && z < 256.0f;
+}
+
+void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
+                           float lo, float hi) {
+    // The tables are sized for covered periods; anything else is the plain fill's.
+    if (!noise_fill_covers(period_x, period_y, z)) {
+        fill_noise_field_plain(field, period_x, period_y, z, lo, hi);
+        return;
+    }
+    // The same step and span as the plain fill.
+    const float step_x = static_cast<float>(period_x * 0.001953125);
+    const float step_y = static_cast<float>(period_y * 0.001953125);
+    const float span = static_cast<float>(static_cast<double>(hi) - lo);
+
+    const int width_x = FIELD_SIDE / period_x, width_y = FIELD_SIDE / period_y;
+    axis_offsets ax, ay;
+    compute_axis_offsets(ax, step_x, width_x);
+    compute_axis_offsets(ay, step_y, width_y);
+    height_plane h;
+    compute_height_plane(h, z);
+
+    const int rows = band_rows(path, width_y);
+    const int lanes = rows * width_y;
+    alignas(64) double corners[8 * RECORDS * MAX_LANES];
+    alignas(64) double u[MAX_LANES], v[MAX_LANES];
+    std::int32_t records[2][2][257];
+
+    noise_band band;
+    band.corners = corners;
+    band.u = u;
+    band.v = v;
+    band.w = h.fade;
+    band.scale = NOISE_SCALE;
+    band.span = span;
+    band.lo = lo;
+    band.lanes = lanes;
+    band.cell_width = width_y;
+    band.cells = period_y;
+
+    // Bands with the same offsets along x share their tables: build them once and
+    // walk every x cell with them, reusing the far plane's records as the next
+    // cell's near plane.
+    const std::int32_t mask_x = period_x - 1;
+    for (int first_tx = 0; first_tx < width_x; first_tx += rows) {
+        compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
+        const int pattern = lanes < 8 ? 8 : lanes;
+        for (int l = 0; l < pattern; ++l) {
+            u[l] = ax.fade[first_tx + (l % lanes) / width_y];
+            v[l] = ay.fade[l % width_y];
+        }
+        int near = 0;
+        compute_plane_records(records[near], h, 0, period_y, lanes);
+        for (int cx = 0; cx < period_x; ++cx) {
+            const int far = near ^ 1;
+            compute_plane_records(records[far], h, (cx + 1) & mask_x, period_y, lanes);
+            for (int k = 0; k < 2; ++k) {
+                band.records[0][k] = records[near][k];
+                band.records[1][k] = records[far][k];
+            }
+            for (int r = 0; r < rows; ++r) band.row[r] = field + (cx * width_x + first_tx + r) * FIELD_SIDE;
+            fill_band(path, band);
+            near = far;
+        }
+    }
+}
+
+// ---- the one-sample-at-a-time kernel
+
+void fill_noise_band_scalar(const noise_band& band) {
+    const int lanes = band.lanes, width = band.cell_width;
+    const int table = RECORDS * lanes;
+    for (int c = 0; c < band.cells; ++c) {
+        const double* c000 = band.corners + 0 * table + band.records[0][0][c];
+        const double* c001 = band.corners + 1 * table + band.records[0][1][c];
+        const double* c010 = band.corners + 2 * table + band.records[0][0][c + 1];
+        const double* c011 = band.corners + 3 * table + band.records[0][1][c + 1];
+        const double* c100 = band.corners + 4 * table + band.records[1][0][c];
+        const double* c101 = band.corners + 5 * table + band.records[1][1][c];
+        const double* c110 = band.corners + 6 * table + band.records[1][0][c + 1];
+        const double* c111 = band.corners + 7 * table + band.records[1][1][c + 1];
+        for (int l = 0; l < lanes; ++l) {
+            const double u = band.u[l], v = band.v[l];
+            // lerp(a, b, t) = (b - a) * t + a, rounded to float after the x and y blends.
+            const float e00 = static_cast<float>((c100[l] - c000[l]) * u + c000[l]);
+            const float e01 = static_cast<float>((c101[l] - c001[l]) * u + c001[l]);
+            const float e10 = static_cast<float>((c110[l] - c010[l]) * u + c010[l]);
+            const float e11 = static_cast<float>((c111[l] - c011[l]) * u + c011[l]);
+            const float f0 = static_cast<float>((static_cast<double>(e10) - e00) * v + e00);
+            const float f1 = static_cast<float>((static_cast<double>(e11) - e01) * v + e01);
+            const double n = (static_cast<double>(f1) - f0) * band.w + f0;
+            band.row[l / width][c * width + l % width] =
+                static_cast<float>(((n * band.scale + 1) * 0.5) * band.span + band.lo);
+        }
+    }
+}

@@ -1,0 +1,64 @@
+// The fast noise fill: the same field as one gradient_noise call per element, bit
+// for bit, because every value goes through the same IEEE double operations in the
+// same order with the same roundings to float. What it saves is repetition: z is
+// the same for the whole field, a sample's offset within its lattice cell repeats
+// from cell to cell, and a corner contribution depends only on its gradient record
+// and its offsets, so those are computed once per field (or per band of rows).
+// The plain fill stays as the reference and the fallback.
+#pragma once
+
+#include <cstdint>
+
+/// The literal fill: one gradient_noise call per element, in storage order.
+void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi);
+
+/// Ways of running the fast fill. Each gives the same bits; they differ only in how
+/// many samples one instruction carries (1, 4 or 8 doubles).
+enum class noise_fill_path { scalar, avx2, avx512 };
+
+/// Whether this build, on this processor, can run path (scalar: always).
+bool noise_fill_path_supported(noise_fill_path path);
+/// The widest path this processor supports.
+noise_fill_path best_noise_fill_path();
+/// Whether the fast fill takes these arguments: power-of-two periods from 8 to 256 on
+/// both axes and 0 <= z < 256. Anything else goes to the plain fill.
+bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z);
+/// fill_noise_field through path, which must be supported; arguments that are not
+/// covered get the plain fill.
+void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
+                           float lo, float hi);
+
+// ---- between the fill and its per-path kernels
+
+/// One band: 1 or 2 consecutive field rows inside one lattice cell along x, so that
+/// all its rows share the cell's two x lattice planes. Along y the band is cut into
+/// lattice cells; within a cell the band's `lanes` samples (rows x cell_width, row
+/// major) get their corner contributions from one table row per corner.
+struct noise_band {
+    /// Eight corner tables, corner (i, j, k) at 4i + 2j + k; each holds 12 rows, one
+    /// per gradient record, of `lanes` doubles: the contribution, already rounded to
+    /// float, at each lane's offsets. 64-byte aligned.
+    const double* corners;
+    /// records[i][k][Y]: table row offset (record * lanes) of the lattice point on
+    /// x plane i, y plane Y, z plane k; Y runs 0..cells, the last repeating 0.
+    const std::int32_t* records[2][2];
+    /// Fade weight along x and along y of each lane; max(lanes, 8) entries, the
+    /// pattern of `lanes` repeated.
+    const double* u;
+    const double* v;
+    double w;      ///< fade weight along z
+    double scale;  ///< float(5/6)
+    double span;   ///< float(hi - lo)
+    double lo;
+    int lanes;       ///< rows * cell_width
+    int cell_width;  ///< samples per lattice cell along y: 512 / period_y
+    int cells;       ///< lattice cells along y: period_y
+    float* row[2];   ///< the band's rows of the field
+};
+
+/// Fill one band, one sample at a time.
+void fill_noise_band_scalar(const noise_band& band);
+/// Fill one band, four samples at a time (AVX2; x86 only).
+void fill_noise_band_avx2(const noise_band& band);
+/// Fill one band, eight samples at a time (AVX-512F; x86 only).
+void fill_noise_band_avx512(const noise_band& band);

@@ -1,0 +1,78 @@
+// The fast fill's kernel for four samples at a time (AVX2), chosen at run time.
+// Each lane does exactly what the one-sample kernel does: the same IEEE double
+// subtractions, multiplications and additions in the same order (never fused:
+// no FMA instruction is used), and the same roundings to float, done by
+// vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
+// exactly by vcvtps2pd. Only this file's own functions carry the target, so no
+// instruction beyond the baseline can leak into code that runs everywhere.
+#include "numerics/noise_fill.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+// GCC 12's own intrinsics (the conversions, insertf64x4) start from an "undefined"
+// vector that it then reports as maybe uninitialised; nothing of it is read.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#define NOISE_AVX2 __attribute__((target("avx2")))
+
+namespace {
+
+constexpr int RECORDS = 12;
+
+// lerp(a, b, t) = (b - a) * t + a.
+NOISE_AVX2 inline __m256d blend(__m256d a, __m256d b, __m256d t) {
+    return _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(b, a), t), a);
+}
+
+NOISE_AVX2 inline __m256d through_float(__m256d v) {
+    return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
+}
+
+}  // namespace
+
+// Every cell row is at least four samples wide, except with period 256, where a band
+// holds two rows of a 2-sample cell: lanes (row, column) 00 01 10 11.
+NOISE_AVX2 void fill_noise_band_avx2(const noise_band& b) {
+    const __m256d w = _mm256_set1_pd(b.w), scale = _mm256_set1_pd(b.scale), one = _mm256_set1_pd(1.0),
+                  half = _mm256_set1_pd(0.5), span = _mm256_set1_pd(b.span), lo = _mm256_set1_pd(b.lo);
+    const int lanes = b.lanes, width = b.cell_width, table = RECORDS * lanes;
+    const double* const us = b.u;
+    const double* const vs = b.v;
+    float* const row0 = b.row[0];
+    float* const row1 = b.row[1];
+    for (int c = 0; c < b.cells; ++c) {
+        const double* c000 = b.corners + 0 * table + b.records[0][0][c];
+        const double* c001 = b.corners + 1 * table + b.records[0][1][c];
+        const double* c010 = b.corners + 2 * table + b.records[0][0][c + 1];
+        const double* c011 = b.corners + 3 * table + b.records[0][1][c + 1];
+        const double* c100 = b.corners + 4 * table + b.records[1][0][c];
+        const double* c101 = b.corners + 5 * table + b.records[1][1][c];
+        const double* c110 = b.corners + 6 * table + b.records[1][0][c + 1];
+        const double* c111 = b.corners + 7 * table + b.records[1][1][c + 1];
+        for (int l = 0; l < lanes; l += 4) {
+            const __m256d u = _mm256_load_pd(us + l), v = _mm256_load_pd(vs + l);
+            const __m256d e00 = through_float(blend(_mm256_load_pd(c000 + l), _mm256_load_pd(c100 + l), u));
+            const __m256d e01 = through_float(blend(_mm256_load_pd(c001 + l), _mm256_load_pd(c101 + l), u));
+            const __m256d e10 = through_float(blend(_mm256_load_pd(c010 + l), _mm256_load_pd(c110 + l), u));
+            const __m256d e11 = through_float(blend(_mm256_load_pd(c011 + l), _mm256_load_pd(c111 + l), u));
+            const __m256d f0 = through_float(blend(e00, e10, v));
+            const __m256d f1 = through_float(blend(e01, e11, v));
+            const __m256d n = blend(f0, f1, w);
+            const __m256d m = _mm256_add_pd(
+                _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half), span), lo);
+            const __m128 out = _mm256_cvtpd_ps(m);
+            if (width >= 4) {
+                _mm_storeu_ps(row0 + c * width + l, out);
+            } else {  // two rows of two
+                _mm_storel_pi(reinterpret_cast<__m64*>(row0 + c * 2), out);
+                _mm_storeh_pi(reinterpret_cast<__m64*>(row1 + c * 2), out);
+            }
+        }
+    }
+}
+
+#endif

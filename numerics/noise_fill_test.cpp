@@ -1,0 +1,176 @@
+#include "numerics/noise_fill.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "numerics/field.h"
+
+namespace {
+
+constexpr int SIDE = 512;
+constexpr int ELEMENTS = SIDE * SIDE;
+
+std::uint32_t bits(float v) { return std::bit_cast<std::uint32_t>(v); }
+
+const char* path_name(noise_fill_path path) {
+    switch (path) {
+        case noise_fill_path::scalar: return "scalar";
+        case noise_fill_path::avx2: return "avx2";
+        case noise_fill_path::avx512: return "avx512";
+    }
+    return "?";
+}
+
+std::vector<float> plain_fill(std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    std::vector<float> field(ELEMENTS);
+    fill_noise_field_plain(field.data(), period_x, period_y, z, lo, hi);
+    return field;
+}
+
+// A field that starts as NaN everywhere, so that an element the fill skips shows.
+std::vector<float> fast_fill(noise_fill_path path, std::int32_t period_x, std::int32_t period_y, float z, float lo,
+                             float hi) {
+    std::vector<float> field(ELEMENTS, std::numeric_limits<float>::quiet_NaN());
+    fill_noise_field_fast(path, field.data(), period_x, period_y, z, lo, hi);
+    return field;
+}
+
+// "" when both fields hold the same bits everywhere, else where and what first differs.
+std::string first_difference(const std::vector<float>& expected, const std::vector<float>& actual) {
+    for (int p = 0; p < ELEMENTS; ++p)
+        if (bits(expected[p]) != bits(actual[p]))
+            return "element (" + std::to_string(p / SIDE) + ", " + std::to_string(p % SIDE) + "): plain " +
+                   std::to_string(expected[p]) + ", fast " + std::to_string(actual[p]);
+    return "";
+}
+
+// Heights: the generator's range ends (0, its smallest step 2^-26, 64), integers
+// (z weight 0), a half, inexact fractions, values one float away from a lattice
+// plane on either side (a tiny near or far offset), and the top cell, whose far
+// plane 256 takes the last permutation entries.
+const float HEIGHTS[] = {0.0f,
+                         0x1p-26f,
+                         0.5f,
+                         17.0f,
+                         0.3f,
+                         29.1668892f,
+                         std::nextafter(1.0f, 0.0f),
+                         std::nextafter(40.0f, 41.0f),
+                         std::nextafter(64.0f, 0.0f),
+                         64.0f,
+                         255.75f,
+                         std::nextafter(256.0f, 0.0f)};
+
+struct Periods {
+    std::int32_t x, y;
+};
+// Every covered period on both axes, and unequal pairs (the bands follow x, the
+// lattice cells follow y, so each axis is exercised with wide and narrow cells).
+const Periods PERIODS[] = {{8, 8}, {16, 16}, {32, 32}, {64, 64}, {128, 128}, {256, 256},
+                           {32, 256}, {256, 32}, {8, 128}, {128, 16}, {64, 256}};
+
+// Spans: the generator's six layers, then a span that is inexact in float, a
+// negative one, lo above hi, an empty one, and wide ones.
+struct Span {
+    float lo, hi;
+};
+const Span SPANS[] = {{-0.5f, 0.5f}, {0.0f, 1.0f},      {-1.0f, 0.0f},   {0.0f, 0.2f},    {0.0f, 1.0f / 12},
+                      {-7.3f, 12.9f}, {-3.0f, -11.25f}, {5.0f, 2.0f},    {0.7f, 0.7f},    {-1e30f, 1e30f},
+                      {1e-20f, 3e-20f}};
+
+// Every path this processor can run; the scalar one always.
+std::vector<noise_fill_path> runnable_paths() {
+    std::vector<noise_fill_path> paths;
+    for (noise_fill_path path : {noise_fill_path::scalar, noise_fill_path::avx2, noise_fill_path::avx512})
+        if (noise_fill_path_supported(path)) paths.push_back(path);
+    return paths;
+}
+
+// "" when every runnable path fills exactly the plain fill's bits, else the first
+// path and element that differ.
+std::string fast_fills_differ(std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    const std::vector<float> plain = plain_fill(period_x, period_y, z, lo, hi);
+    for (noise_fill_path path : runnable_paths()) {
+        const std::string difference = first_difference(plain, fast_fill(path, period_x, period_y, z, lo, hi));
+        if (!difference.empty()) return std::string(path_name(path)) + " path, " + difference;
+    }
+    return "";
+}
+
+}  // namespace
+
+// The agreement below is only as wide as the paths that ran: say which did not.
+TEST(FastNoiseFill, RunsEveryPathThisProcessorHas) {
+    for (noise_fill_path path : {noise_fill_path::avx2, noise_fill_path::avx512})
+        if (!noise_fill_path_supported(path))
+            GTEST_SKIP() << "this processor cannot run the " << path_name(path) << " path; it is not compared here";
+    EXPECT_EQ(runnable_paths().size(), 3u);
+    EXPECT_EQ(best_noise_fill_path(), noise_fill_path::avx512);
+}
+
+TEST(FastNoiseFill, AgreesWithThePlainFillAtEveryPeriodAndHeight) {
+    for (const Periods& p : PERIODS) {
+        // The generator's periods at every height, the others at a few.
+        const bool used = p.x == p.y && p.x >= 32;
+        for (float z : HEIGHTS) {
+            if (!used && z != 0.3f && z != 64.0f && z != std::nextafter(1.0f, 0.0f)) continue;
+            ASSERT_EQ(fast_fills_differ(p.x, p.y, z, -7.3f, 12.9f), "")
+                << "periods " << p.x << ", " << p.y << ", z " << z;
+        }
+    }
+}
+
+TEST(FastNoiseFill, AgreesWithThePlainFillForEverySpan) {
+    struct Layer {
+        std::int32_t period;
+        float z;
+    };
+    const Layer layers[] = {{32, 0.001f}, {128, 40.25f}, {256, 63.99f}};
+    for (const Layer& layer : layers)
+        for (const Span& s : SPANS)
+            ASSERT_EQ(fast_fills_differ(layer.period, layer.period, layer.z, s.lo, s.hi), "")
+                << "period " << layer.period << ", z " << layer.z << ", lo " << s.lo << ", hi " << s.hi;
+}
+
+TEST(FastNoiseFill, CoversPowerOfTwoPeriodsFrom8To256AndHeightsBelow256) {
+    struct Case {
+        std::int32_t period_x, period_y;
+        float z;
+        bool covered;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {8, 8, 0.0f, true},      {256, 256, 64.0f, true}, {32, 128, 255.9f, true}, {4, 4, 1.0f, false},
+        {32, 4, 1.0f, false},    {48, 48, 1.0f, false},   {512, 512, 1.0f, false}, {0, 64, 1.0f, false},
+        {-64, -64, 1.0f, false}, {64, 64, -0.5f, false},  {64, 64, 256.0f, false}, {64, 64, nan, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(noise_fill_covers(c.period_x, c.period_y, c.z), c.covered)
+            << c.period_x << ", " << c.period_y << ", z " << c.z;
+}
+
+// The tables are sized for covered periods: anything else must not reach them.
+TEST(FastNoiseFill, LeavesUncoveredArgumentsToThePlainFill) {
+    for (std::int32_t period : {2, 4, 48})
+        for (noise_fill_path path : runnable_paths())
+            ASSERT_EQ(first_difference(plain_fill(period, 64, 1.5f, 0.0f, 1.0f),
+                                       fast_fill(path, period, 64, 1.5f, 0.0f, 1.0f)),
+                      "")
+                << path_name(path) << " path, period " << period;
+}
+
+// fill_noise_field takes the fast fill where it can and the plain one elsewhere;
+// either way the field is the plain fill's, bit for bit.
+TEST(FillNoiseField, IsThePlainFillAtEveryPowerOfTwoPeriodAndBeyond) {
+    for (std::int32_t period : {1, 2, 4, 8, 32, 256, 48, 512}) {
+        std::vector<float> field(ELEMENTS, std::numeric_limits<float>::quiet_NaN());
+        fill_noise_field(field.data(), period, period, 2.625f, 0.0f, 1.0f);
+        ASSERT_EQ(first_difference(plain_fill(period, period, 2.625f, 0.0f, 1.0f), field), "") << "period " << period;
+    }
+}
