@@ -2,85 +2,19 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
-#include <utility>
 
+#include "mapfile/column_bits.h"
 #include "mapfile/vxl_format.h"
 #include "terrain/volume.h"
 
 namespace {
 
-// A column as a 64-bit mask: bit z stands for the voxel at z (file orientation).
-using mask = std::uint64_t;
+using mask = column_mask;
 static_assert(MAP_DEPTH == 64, "one column is one 64-bit mask");
 
 constexpr mask ALL = ~mask{0};
 constexpr mask TOP_VOXEL = 1;                 // z = 0
 constexpr mask BOTTOM_VOXEL = mask{1} << 63;  // z = 63
-
-// ---- words of memory
-
-std::uint64_t load64(const void* p) {
-    std::uint64_t w;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-}
-
-void store64(void* p, std::uint64_t w) { std::memcpy(p, &w, sizeof w); }
-
-// the 8 bytes of w in the opposite order
-std::uint64_t reverse_bytes(std::uint64_t w) {
-#if defined(__GNUC__)
-    return __builtin_bswap64(w);
-#else
-    w = w >> 32 | w << 32;
-    w = (w & 0xFFFF0000FFFF0000u) >> 16 | (w & 0x0000FFFF0000FFFFu) << 16;
-    return (w & 0xFF00FF00FF00FF00u) >> 8 | (w & 0x00FF00FF00FF00FFu) << 8;
-#endif
-}
-
-// w as loaded from memory, rearranged so that the byte at the lowest address is
-// its lowest byte
-std::uint64_t little_endian(std::uint64_t w) {
-    if constexpr (std::endian::native == std::endian::big) return reverse_bytes(w);
-    return w;
-}
-
-// bit i set when byte i of w (counted from its lowest byte) is not 0
-unsigned nonzero_bytes(std::uint64_t w) {
-    constexpr std::uint64_t LOW7 = 0x7F7F7F7F7F7F7F7Fu;
-    // The top bit of each byte becomes "byte is not 0"; no carry crosses a byte,
-    // since 0x7F + 0x7F < 0x100.
-    const std::uint64_t tops = (((w & LOW7) + LOW7) | w) & ~LOW7;
-    // The multiplier moves the top bit of byte i to bit 56 + i; the eight shifted
-    // copies land on distinct bits, so nothing carries into the top byte.
-    return unsigned(((tops >> 7) * 0x0102040810204080u) >> 56);
-}
-
-// solid_map bytes of one column, as they stand, to a mask
-mask solid_bits(const std::uint8_t* column) {
-    mask m = 0;
-    for (int j = 0; j < 8; ++j) m |= mask{nonzero_bytes(little_endian(load64(column + 8 * j)))} << (8 * j);
-    return m;
-}
-
-// Exchanges z and 63 - z in one column of solid_map; returns the flipped column's mask.
-mask flip_solid_column(std::uint8_t* column) {
-    std::uint64_t words[8];
-    for (int j = 0; j < 8; ++j) words[j] = load64(column + 8 * j);
-    mask m = 0;
-    for (int j = 0; j < 8; ++j) {
-        const std::uint64_t flipped = reverse_bytes(words[7 - j]);
-        store64(column + 8 * j, flipped);
-        m |= mask{nonzero_bytes(little_endian(flipped))} << (8 * j);
-    }
-    return m;
-}
-
-// Exchanges z and 63 - z in one column of color_map.
-void flip_colour_column(std::uint32_t* column) {
-    for (int z = 0; z < MAP_DEPTH / 2; ++z) std::swap(column[z], column[MAP_DEPTH - 1 - z]);
-}
 
 // ---- spans from masks
 
@@ -125,12 +59,37 @@ void for_each_span(mask solid, mask exposed, Emit&& emit) {
     } while (k < MAP_DEPTH);
 }
 
-std::size_t column_bytes(mask solid, mask exposed) {
+// A column of ground: air down to its top voxel, solid from there to the bottom,
+// and its exposed voxels one run from the top voxel down (or no solid at all).
+// Every column the generator makes is one, and its record is a single last span:
+// 0, top, top + run - 1, 0, then the run's colours. Sets top and run.
+bool is_ground(mask solid, mask exposed, int& top, int& run) {
+    top = std::countr_zero(solid);
+    if (top == MAP_DEPTH) {  // all air: top_start 64, an empty run
+        run = 0;
+        return true;
+    }
+    // top == 0 is the hidden-voxel case at z = 0, left to the general walk.
+    if (top == 0 || solid != ALL << top) return false;
+    const mask below_top = exposed >> top;
+    run = std::countr_one(below_top);
+    return below_top >> run == 0;
+}
+
+// Record size of any column, span by span; kept out of line so that the loops
+// around the common case stay small.
+[[gnu::noinline]] std::size_t span_bytes(mask solid, mask exposed) {
     std::size_t bytes = 0;
     for_each_span(solid, exposed, [&](const span& s) {
         bytes += VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t(s.top_stop - s.top_start + s.bottom_stop - s.bottom_start);
     });
     return bytes;
+}
+
+std::size_t column_bytes(mask solid, mask exposed) {
+    int top, run;
+    if (is_ground(solid, exposed, top, run)) return VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t(run);
+    return span_bytes(solid, exposed);
 }
 
 void store_le32(std::uint8_t* out, std::uint32_t word) {
@@ -140,25 +99,36 @@ void store_le32(std::uint8_t* out, std::uint32_t word) {
     out[3] = std::uint8_t(word >> 24);
 }
 
+// The header's four bytes as one word, span_length lowest. Each field is stored
+// as its low 8 bits.
+std::uint32_t span_header(int span_length, int top_start, int top_end, int air_start) {
+    return std::uint32_t(span_length & 0xFF) | std::uint32_t(top_start & 0xFF) << 8 | std::uint32_t(top_end & 0xFF) << 16 |
+           std::uint32_t(air_start & 0xFF) << 24;
+}
+
 std::uint8_t* put_colours(std::uint8_t* out, const std::uint32_t* colours, int from, int to) {
     for (int z = from; z < to; ++z, out += VXL_COLOR_BYTES) store_le32(out, colours[z]);
     return out;
 }
 
-// Writes the record of one column at out; returns the end of what it wrote.
-std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, const std::uint32_t* colours) {
+// Writes the record of any column at out, span by span; returns its end.
+[[gnu::noinline]] std::uint8_t* put_spans(std::uint8_t* out, mask solid, mask exposed, const std::uint32_t* colours) {
     for_each_span(solid, exposed, [&](const span& s) {
         const int length =
             s.bottom_stop == MAP_DEPTH ? 0 : 1 + (s.top_stop - s.top_start) + (s.bottom_stop - s.bottom_start);
-        // Each header field is stored as its low 8 bits.
-        out[VXL_SPAN_LENGTH] = std::uint8_t(length);
-        out[VXL_TOP_START] = std::uint8_t(s.top_start);
-        out[VXL_TOP_END] = std::uint8_t(s.top_stop - 1);
-        out[VXL_AIR_START] = std::uint8_t(s.air_start);
+        store_le32(out, span_header(length, s.top_start, s.top_stop - 1, s.air_start));
         out = put_colours(out + VXL_SPAN_HEADER_BYTES, colours, s.top_start, s.top_stop);
         out = put_colours(out, colours, s.bottom_start, s.bottom_stop);
     });
     return out;
+}
+
+// Writes the record of one column at out; returns the end of what it wrote.
+std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, const std::uint32_t* colours) {
+    int top, run;
+    if (!is_ground(solid, exposed, top, run)) return put_spans(out, solid, exposed, colours);
+    store_le32(out, span_header(0, top, top + run - 1, 0));
+    return put_colours(out + VXL_SPAN_HEADER_BYTES, colours, top, top + run);
 }
 
 // ---- rows of masks
@@ -169,24 +139,29 @@ struct mask_row {
     mask at[MAP_SIZE + 2];
 };
 
-// Three x-rows at a time: the row being sized or encoded and its two side rows.
+// Three x-rows at a time: the row being sized or encoded and its two side rows,
+// and the exposed voxels of the middle one.
 struct mask_rows {
     mask_row ring[3];
     mask_row edge;  // the rows beyond x = 0 and x = 511
+    mask exposed[MAP_SIZE];
 
     mask_rows() {
         for (mask_row& r : ring) r.at[0] = r.at[MAP_SIZE + 1] = ALL;
         for (mask& m : edge.at) m = ALL;
     }
     mask_row& operator[](int x) { return x < 0 || x >= MAP_SIZE ? edge : ring[x % 3]; }
-};
 
-// Exposed voxels of column (x, y) whose row is rows[x].
-mask exposed_in_row(mask_rows& rows, int x, int y) {
-    const mask_row& row = rows[x];
-    const mask sides = rows[x - 1].at[y + 1] & rows[x + 1].at[y + 1] & row.at[y] & row.at[y + 2];
-    return exposed_bits(row.at[y + 1], sides);
-}
+    // Fills exposed with the exposed voxels of the columns of x-row x, once the rows
+    // on both sides of it are in.
+    void expose_row(int x) {
+        const mask* before = (*this)[x - 1].at + 1;
+        const mask* row = (*this)[x].at + 1;
+        const mask* after = (*this)[x + 1].at + 1;
+        for (int y = 0; y < MAP_SIZE; ++y)
+            exposed[y] = exposed_bits(row[y], before[y] & after[y] & row[y - 1] & row[y + 1]);
+    }
+};
 
 }  // namespace
 
@@ -200,17 +175,24 @@ mask exposed_in_row(mask_rows& rows, int x, int y) {
 // Keeping all masks instead (2 MiB) would save that read but not fit the memory
 // the run may take.
 vxl_file_image flip_and_encode_vxl_map() {
+    // Room for the largest file first, as address space only: if even that is
+    // refused, the volume is left as it was.
+    vxl_file_image image{reserve_file_buffer(COLUMN_COUNT * VXL_MAX_COLUMN_BYTES), 0};
+    if (!image.bytes) return image;
+
     mask_rows rows;
     std::array<std::size_t, MAP_SIZE> row_bytes{};  // per file row: all columns of one y
 
+    // An x-row is measured once the row after it is in: at step x, row x - 1.
     for (int x = 0; x <= MAP_SIZE; ++x) {
         if (x < MAP_SIZE) {
-            mask_row& row = rows[x];
-            for (int y = 0; y < MAP_SIZE; ++y) row.at[y + 1] = flip_solid_column(solid_map + voxel_index(x, y, 0));
+            mask* row = rows[x].at + 1;
+            for (int y = 0; y < MAP_SIZE; ++y) row[y] = flip_solid_column(solid_map + voxel_index(x, y, 0));
         }
-        if (x > 0)  // the row before is complete, with both its side rows
-            for (int y = 0; y < MAP_SIZE; ++y)
-                row_bytes[y] += column_bytes(rows[x - 1].at[y + 1], exposed_in_row(rows, x - 1, y));
+        if (x == 0) continue;
+        rows.expose_row(x - 1);
+        const mask* solid = rows[x - 1].at + 1;
+        for (int y = 0; y < MAP_SIZE; ++y) row_bytes[y] += column_bytes(solid[y], rows.exposed[y]);
     }
 
     std::array<std::size_t, MAP_SIZE> at;  // where the next record of each file row goes
@@ -219,21 +201,23 @@ vxl_file_image flip_and_encode_vxl_map() {
         at[y] = total;
         total += row_bytes[y];
     }
-    vxl_file_image image{std::unique_ptr<std::uint8_t[]>(new std::uint8_t[total]), total};
+    image.size = total;
+    std::uint8_t* const file = image.bytes.get();
+    ready_file_buffer(file, total);
 
     for (int x = 0; x <= MAP_SIZE; ++x) {
         if (x < MAP_SIZE) {
-            mask_row& row = rows[x];
-            for (int y = 0; y < MAP_SIZE; ++y) row.at[y + 1] = solid_bits(solid_map + voxel_index(x, y, 0));
+            mask* row = rows[x].at + 1;
+            for (int y = 0; y < MAP_SIZE; ++y) row[y] = solid_mask(solid_map + voxel_index(x, y, 0));
         }
-        if (x > 0)
-            for (int y = 0; y < MAP_SIZE; ++y) {
-                std::uint32_t* colours = color_map + voxel_index(x - 1, y, 0);
-                flip_colour_column(colours);
-                std::uint8_t* end = put_column(image.bytes.get() + at[y], rows[x - 1].at[y + 1],
-                                               exposed_in_row(rows, x - 1, y), colours);
-                at[y] = std::size_t(end - image.bytes.get());
-            }
+        if (x == 0) continue;
+        rows.expose_row(x - 1);
+        const mask* solid = rows[x - 1].at + 1;
+        for (int y = 0; y < MAP_SIZE; ++y) {
+            std::uint32_t* colours = color_map + voxel_index(x - 1, y, 0);
+            flip_colour_column(colours);
+            at[y] = std::size_t(put_column(file + at[y], solid[y], rows.exposed[y], colours) - file);
+        }
     }
     return image;
 }
@@ -241,7 +225,7 @@ vxl_file_image flip_and_encode_vxl_map() {
 void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out) {
     auto column_mask = [](int cx, int cy) {
         if (cx < 0 || cx >= MAP_SIZE || cy < 0 || cy >= MAP_SIZE) return ALL;
-        return solid_bits(solid_map + voxel_index(cx, cy, 0));
+        return solid_mask(solid_map + voxel_index(cx, cy, 0));
     };
     const mask solid = column_mask(x, y);
     const mask sides = column_mask(x - 1, y) & column_mask(x + 1, y) & column_mask(x, y - 1) & column_mask(x, y + 1);

@@ -8,8 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <vector>
+
+#include "mapfile/file_buffer.h"
 
 /// The largest record one column can have, in bytes. A record is 4 bytes per span
 /// and 4 per colour. Every span covers a stretch of z of its own (from its air_start
@@ -20,13 +21,14 @@ constexpr std::size_t VXL_MAX_COLUMN_BYTES = 4 * (64 + 2);
 
 /// A whole VXL file in memory.
 struct vxl_file_image {
-    std::unique_ptr<std::uint8_t[]> bytes;
+    file_buffer bytes;
     std::size_t size;
 };
 
 /// Flips the volume into file orientation (it stays so) and returns the file's
 /// bytes: exactly what flip_volume followed by encode_vxl_map gives, from two walks
-/// over the volume in memory order (solid_map twice, color_map once).
+/// over the volume in memory order (solid_map twice, color_map once). When no
+/// memory is to be had for the file, bytes is empty and the volume is untouched.
 vxl_file_image flip_and_encode_vxl_map();
 
 /// Appends the record of column (x, y) of the volume as it stands (file

@@ -1,5 +1,7 @@
 #include "mapfile/vxl_writer.h"
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "mapfile/safe_write.h"
@@ -99,5 +101,9 @@ void encode_vxl_map(std::vector<std::uint8_t>& out) {
 // goes to the file as one write.
 bool write_vxl_map(const char* path, std::string* reason) {
     const vxl_file_image image = flip_and_encode_vxl_map();
+    if (!image.bytes) {
+        if (reason) *reason = std::strerror(ENOMEM);
+        return false;
+    }
     return safe_write_file(path, image.bytes.get(), image.size, reason);
 }
