@@ -88,7 +88,7 @@ mapgen_rss=$(median "$work/mapgen" 2)
 floor_rss=$(median "$work/floor" 2)
 echo "runs: $runs of each, alternating; seed $seed; file in $dir; transparent huge pages $thp"
 printf "%-8s %10s %10s %14s %14s\n" "" "wall ms" "CPU ms" "max RSS KiB" "minor faults"
-printf "%-8s %10.2f %10.0f %14d %14d\n" mapgen "$mapgen_wall" "$mapgen_cpu" "$mapgen_rss" "$(median "$work/mapgen" 3)"
-printf "%-8s %10.2f %10.0f %14d %14d\n" floor "$floor_wall" "$floor_cpu" "$floor_rss" "$(median "$work/floor" 3)"
+printf "%-8s %10.2f %10.0f %14.0f %14.0f\n" mapgen "$mapgen_wall" "$mapgen_cpu" "$mapgen_rss" "$(median "$work/mapgen" 3)"
+printf "%-8s %10.2f %10.0f %14.0f %14.0f\n" floor "$floor_wall" "$floor_cpu" "$floor_rss" "$(median "$work/floor" 3)"
 awk -v mw="$mapgen_wall" -v fw="$floor_wall" -v mc="$mapgen_cpu" -v fc="$floor_cpu" -v mr="$mapgen_rss" -v fr="$floor_rss" \
   'BEGIN { printf "ratio mapgen/floor: wall %.3f, CPU %.3f, max RSS %.3f (mapgen peak %.1f MiB)\n", mw / fw, (fc > 0 ? mc / fc : 0), mr / fr, mr / 1024 }'

@@ -223,12 +223,12 @@ vxl_file_image flip_and_encode_vxl_map() {
 }
 
 void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out) {
-    auto column_mask = [](int cx, int cy) {
-        if (cx < 0 || cx >= MAP_SIZE || cy < 0 || cy >= MAP_SIZE) return ALL;
+    auto mask_at = [](int cx, int cy) {
+        if (cx < 0 || cx >= MAP_SIZE || cy < 0 || cy >= MAP_SIZE) return ALL;  // beyond the edge
         return solid_mask(solid_map + voxel_index(cx, cy, 0));
     };
-    const mask solid = column_mask(x, y);
-    const mask sides = column_mask(x - 1, y) & column_mask(x + 1, y) & column_mask(x, y - 1) & column_mask(x, y + 1);
+    const mask solid = mask_at(x, y);
+    const mask sides = mask_at(x - 1, y) & mask_at(x + 1, y) & mask_at(x, y - 1) & mask_at(x, y + 1);
     const std::size_t start = out.size();
     out.resize(start + VXL_MAX_COLUMN_BYTES);
     std::uint8_t* end = put_column(out.data() + start, solid, exposed_bits(solid, sides), color_map + voxel_index(x, y, 0));

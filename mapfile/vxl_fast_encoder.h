@@ -35,5 +35,5 @@ vxl_file_image flip_and_encode_vxl_map();
 /// orientation), byte for byte what encode_vxl_column appends.
 void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out);
 
-/// Same effect as flip_volume, a word at a time.
+/// Same effect as flip_volume, with whole columns in vector registers.
 void flip_volume_fast();
