@@ -4,12 +4,17 @@
 
 #include <cstdint>
 
+#include "terrain/colouring.h"       // smoothstep01, column_colour
+#include "terrain/height_profile.h"  // shape parameters, tile_fold, profile heights
+
 /// Fills height_field, column_height, solid_map and color_map (generator orientation)
 /// from the seeded random source, drawing exactly 24 values.
 void generate_terrain();
 
-/// Blend factor for t in [0, 1): folds the ends toward 0.5 so that factors join
-/// across the map's wrap-around; never leaves [0.0625, 0.9375].
-double tile_fold(float t);
-/// 0 below 0, 1 above 1, otherwise 3t^2 - 2t^3 evaluated as 3 * (t * t) - 2 * ((t * t) * t).
-double smoothstep01(float t);
+/// Integer column height of a height: truncated toward zero, negative raised to 0,
+/// no upper limit.
+std::int32_t column_height_of(float h);
+
+/// Sets column_height from height_field and makes every column solid from z = 0
+/// up to its column height (all 64 voxels when it is 63 or more).
+void fill_solid_columns();

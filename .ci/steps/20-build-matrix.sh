@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Maps must not depend on the compiler or its flags: clang at -O3 for this
+# processor and gcc at -O0 must write the same bytes as the Release build in
+# build/, and no configuration may contract a * b + c into a fused multiply-add
+# (-ffp-contract=off in every compile command, no fast-math anywhere).
+set -euo pipefail
+
+configure() {  # configure <dir> <cc> <cxx> <cmake args...>
+  local dir=$1 cc=$2 cxx=$3; shift 3
+  CC=$cc CXX=$cxx cmake -S . -B "$dir" -G Ninja -DMAPGEN_TESTS=OFF -DMAPGEN_BENCH=OFF "$@" >/dev/null
+  cmake --build "$dir" --target mapgen >/dev/null
+}
+
+[ -x build/mapgen ] || { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build --target mapgen >/dev/null; }
+configure build-clang-native clang clang++ -DCMAKE_BUILD_TYPE=Release -DMAPGEN_NATIVE=ON
+configure build-gcc-O0 gcc g++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0
+
+# Every compile command of every configuration (the sanitizer build too, when
+# present) keeps contraction off; the matrix builds carry the flags they claim.
+check_flags() {  # check_flags <dir> <required flag>...
+  local dir=$1; shift
+  local commands
+  commands=$(ninja -C "$dir" -t commands mapgen | grep -E ' -c ') || { echo "ci: $dir: no compile commands" >&2; exit 1; }
+  local missing
+  missing=$(grep -v -e '-ffp-contract=off' <<<"$commands" || true)
+  [ -z "$missing" ] || { echo "ci: $dir compiles without -ffp-contract=off:" >&2; echo "$missing" >&2; exit 1; }
+  if grep -q -E -e '-ffast-math|-Ofast|-ffp-contract=(fast|on)' <<<"$commands"; then
+    echo "ci: $dir allows fast-math or contraction" >&2; exit 1
+  fi
+  for flag in "$@"; do
+    local without
+    without=$(grep -v -e "$flag" <<<"$commands" || true)
+    [ -z "$without" ] || { echo "ci: $dir compiles without $flag:" >&2; echo "$without" >&2; exit 1; }
+  done
+}
+check_flags build -O3
+check_flags build-clang-native -O3 -march=native
+check_flags build-gcc-O0 -O0
+[ ! -d build-asan ] || check_flags build-asan -fsanitize=address
+grep -q 'CMAKE_CXX_COMPILER:.*clang++' build-clang-native/CMakeCache.txt || { echo "ci: build-clang-native is not clang" >&2; exit 1; }
+grep -q 'CMAKE_CXX_COMPILER:.*g++' build-gcc-O0/CMakeCache.txt || { echo "ci: build-gcc-O0 is not gcc" >&2; exit 1; }
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+compared=0
+for seed in 1 0 -1 42 2147483647 -2147483648 31337; do
+  for flags in "" "-d"; do
+    for dir in build build-clang-native build-gcc-O0; do
+      "$dir/mapgen" $flags -s "$seed" -o "$out/${dir}.vxl" >/dev/null
+    done
+    for dir in build-clang-native build-gcc-O0; do
+      cmp -s "$out/build.vxl" "$out/${dir}.vxl" || { echo "ci: $dir writes another map for -s $seed $flags" >&2; exit 1; }
+      compared=$((compared + 1))
+    done
+  done
+done
+echo "build matrix: clang -O3 -march=native and gcc -O0 match the Release build ($compared maps compared)"

@@ -1,0 +1,102 @@
+#include "terrain/colouring.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "terrain/volume.h"
+
+namespace {
+
+struct colour_case {
+    float h, h_prev_x, h_prev_y;
+    std::int32_t column_height;
+    std::uint32_t expected;
+    const char* what;
+};
+
+void expect_colours(const colour_case* begin, const colour_case* end) {
+    for (const colour_case* c = begin; c != end; ++c)
+        EXPECT_EQ(column_colour(c->h, c->h_prev_x, c->h_prev_y, c->column_height), c->expected)
+            << std::hex << "h " << c->h << " x-1 " << c->h_prev_x << " y-1 " << c->h_prev_y << ": " << c->what;
+}
+
+}  // namespace
+
+TEST(Smoothstep, ClampsOutsideZeroToOne) {
+    EXPECT_EQ(smoothstep01(-0.25f), 0.0);
+    EXPECT_EQ(smoothstep01(0.0f), 0.0);
+    EXPECT_EQ(smoothstep01(0.5f), 0.5);
+    EXPECT_EQ(smoothstep01(0.625f), 0.68359375);
+    EXPECT_EQ(smoothstep01(1.0f), 1.0);
+    EXPECT_EQ(smoothstep01(7.0f), 1.0);
+    // 3 * (t * t) - 2 * ((t * t) * t), not t * t * (3 - 2 * t): the last bit differs here.
+    EXPECT_EQ(smoothstep01(0.038f), 0x1.14b5b248c58e6p-8);
+}
+
+TEST(ColumnColour, WorkedExamples) {
+    const colour_case cases[] = {
+        {4, 4, 4, 4, 0x807B8959, "flat, h <= 4: th 0, ts 0, m 0.86"},
+        {1.5f, 1.5f, 1.5f, 1, 0x807B8959, "flat, h <= 4"},
+        {24, 24, 24, 24, 0x80BDBDBD, "flat, h >= 24"},
+        {40, 40, 40, 40, 0x80BDBDBD, "flat, h >= 24"},
+        {14, 14, 14, 14, 0x809CA38B, "flat, th 0.5"},
+        {5, 4, 5, 5, 0x807E8371, "x-neighbour below: lit"},
+        {5, 6, 5, 5, 0x8032342D, "x-neighbour above: shaded"},
+        {5, 5, 4, 5, 0x80585B4F, "y-neighbour below"},
+        {10, 12, 10, 10, 0x80242424, "q clamped to 0, m = 0.3"},
+        {10, 8, 10, 10, 0x806F6F6F, "steep, toward the light"},
+        {-0.5f, -0.5f, -0.5f, 0, 0x8082AAC8, "floor, deepest tint"},
+        {-3, -3, -3, 0, 0x8082AAC8, "floor, k clamped to 1"},
+        {0.5f, 0.5f, 0.5f, 0, 0x8086A6A8, "floor"},
+        {2.5f, 2.5f, 2.5f, 0, 0x8090A068, "floor, k 0"},
+        {0.5f, 9, -7, 0, 0x8086A6A8, "floor ignores slope"},
+    };
+    expect_colours(std::begin(cases), std::end(cases));
+}
+
+TEST(ColumnColour, EveryRoundingPointAndConstantShows) {
+    // Heights found by search so that the named mistake changes the colour word.
+    const colour_case cases[] = {
+        {5.93672991f, 5.93672991f, 5.93672991f, 5, 0x807D8A5C, "height scale 0.05 as double"},
+        {7.20885706f, 7.20885706f, 7.20885706f, 7, 0x80808D60, "(h - 4) * 0.05f not rounded"},
+        {5.35550976f, 5.35550976f, 5.35550976f, 5, 0x807C895A, "th not rounded"},
+        {2.44f, 0.44f, 4.44f, 2, 0x805B5B5B, "gx not rounded"},
+        {1.00f, 0.60f, 0.20f, 1, 0x806F755D, "gy rounded"},
+        {2.07f, -0.24f, 1.66f, 2, 0x806C6C6C, "s2 not rounded"},
+        {18.04f, 17.63f, 17.16f, 18, 0x807B7C79, "s2 * 0.625 not rounded"},
+        {7.02f, 5.98f, 7.74f, 7, 0x806E6E6E, "ts not rounded"},
+        {22.36f, 20.36f, 20.36f, 22, 0x805B5B5B, "light x 0.6f instead of the double"},
+        {20.79f, 21.15f, 20.84f, 20, 0x8091918E, "light z 0.8f instead of the double"},
+        {11.85f, 11.10f, 11.85f, 11, 0x809AA187, "light weight 0.7 as double / ambient 0.3f"},
+        {10, 9.99984932f, 10, 10, 0x8088936E, "slope fade as red0 * (1 - ts) + 120 * ts"},
+        {0.75f, 0.75f, -0.73f, 0, 0x8087A5A0, "floor 1/3 as float"},
+    };
+    expect_colours(std::begin(cases), std::end(cases));
+}
+
+TEST(ColourColumns, NeighboursWrapAroundAndAllWordsOfAColumnAreEqual) {
+    clear_volume();
+    for (std::size_t c = 0; c < COLUMN_COUNT; ++c) {
+        height_field[c] = 5;
+        column_height[c] = 5;
+    }
+    // Column x = 0 takes its slope from x = 511, y = 0 from y = 511.
+    height_field[column_index(511, 7)] = 4;
+    height_field[column_index(9, 511)] = 4;
+    height_field[column_index(300, 300)] = -0.5f;
+    column_height[column_index(300, 300)] = 0;
+    colour_columns();
+
+    auto colours_of = [](int x, int y) {
+        const std::uint32_t* column = color_map + column_index(x, y) * MAP_DEPTH;
+        for (int z = 1; z < MAP_DEPTH; ++z) EXPECT_EQ(column[z], column[0]) << x << ", " << y << ", " << z;
+        return column[0];
+    };
+    EXPECT_EQ(colours_of(0, 7), 0x807E8371u);   // x-neighbour (511, 7) one lower
+    EXPECT_EQ(colours_of(9, 0), 0x80585B4Fu);   // y-neighbour (9, 511) one lower
+    EXPECT_EQ(colours_of(300, 300), 0x8082AAC8u);
+    EXPECT_EQ(colours_of(301, 300), column_colour(5, -0.5f, 5, 5));
+    EXPECT_EQ(colours_of(200, 200), 0x807B8959u);
+    clear_volume();
+}

@@ -1,0 +1,131 @@
+#include "terrain/height_profile.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+#include "numerics/rng.h"
+#include "terrain/volume.h"
+
+// Arithmetic is double throughout. A value rounded to float is rounded by one
+// visible static_cast<float> at the point where it is stored; where such a value
+// is used again it is held in a double (or widened explicitly), so that no
+// expression ever falls into float arithmetic by accident.
+
+namespace {
+
+// The factor of draw 2 is one unit in the last place above the double nearest
+// 0.3; with the plain 0.3 a few draws round to a different float.
+constexpr double RING_EXPONENT_SPAN = std::bit_cast<double>(std::uint64_t{0x3FD3333333333334});
+static_assert(RING_EXPONENT_SPAN == 0.30000000000000004);
+
+}  // namespace
+
+// ---- shape parameters
+
+shape_params shape_params_from_draws(const double r[18]) {
+    // Multiply, then add; rows of the form (r + 1) * c add first. Each value
+    // is formed in double and rounded once, when it is stored.
+    shape_params p;
+    p.ring_frequency = static_cast<float>(r[0] * 16 + 28);
+    p.ring_exponent = static_cast<float>(r[1] * RING_EXPONENT_SPAN + 0.6);
+    p.centre_base_00 = static_cast<float>(r[2] * 13 + 11);
+    p.centre_base_10 = (r[3] + 1) * 9;  // stays double
+    p.centre_base_01 = static_cast<float>(r[4] * 13 + 11);
+    p.centre_base_11 = (r[5] + 1) * 9;  // stays double
+    p.centre_rise[0] = static_cast<float>((r[6] + 1) * 8);
+    p.centre_rise[1] = static_cast<float>(r[7] * 5 + 8);
+    p.centre_rise[2] = static_cast<float>((r[8] + 1) * 8);
+    p.centre_rise[3] = static_cast<float>(r[9] * 5 + 8);
+    p.edge_base[0] = static_cast<float>(r[10] * 4 + 2);
+    p.edge_base[1] = static_cast<float>(r[11] * 5 - 1);
+    p.edge_base[2] = static_cast<float>(r[12] * 4 + 2);
+    p.edge_base[3] = static_cast<float>(r[13] * 5 - 1);
+    p.edge_rise[0] = static_cast<float>(r[14] * 4 + 7);
+    p.edge_rise[1] = static_cast<float>(r[15] * 6 + 5);
+    p.edge_rise[2] = static_cast<float>(r[16] * 4 + 7);
+    p.edge_rise[3] = static_cast<float>(r[17] * 6 + 5);
+
+    // centre_base's differences come from the unrounded doubles of draws 4 and 6:
+    // one rounding each, after the subtraction.
+    p.centre_base_xdiff[0] = static_cast<float>(p.centre_base_10 - double(p.centre_base_00));
+    p.centre_base_xdiff[1] = static_cast<float>(p.centre_base_11 - double(p.centre_base_01));
+    p.centre_rise_xdiff[0] = static_cast<float>(double(p.centre_rise[1]) - double(p.centre_rise[0]));
+    p.centre_rise_xdiff[1] = static_cast<float>(double(p.centre_rise[3]) - double(p.centre_rise[2]));
+    p.edge_base_xdiff[0] = static_cast<float>(double(p.edge_base[1]) - double(p.edge_base[0]));
+    p.edge_base_xdiff[1] = static_cast<float>(double(p.edge_base[3]) - double(p.edge_base[2]));
+    p.edge_rise_xdiff[0] = static_cast<float>(double(p.edge_rise[1]) - double(p.edge_rise[0]));
+    p.edge_rise_xdiff[1] = static_cast<float>(double(p.edge_rise[3]) - double(p.edge_rise[2]));
+    return p;
+}
+
+shape_params draw_shape_params() {
+    double r[18];
+    for (double& d : r) d = rng_unit();  // draws 1 to 18, in order
+    return shape_params_from_draws(r);
+}
+
+// ---- blend factors and offsets
+
+double tile_fold(float t) {
+    const double td = t;
+    if (t < 0.0625f) return 0.5 - td * 16 * 0.4375;
+    if (t < 0.9375f) return td;
+    return 0.9375 - (td - 0.9375) * 16 * 0.4375;
+}
+
+double centre_offset(int i) { return (((i + 256) % 512) - 255.5) * (1.0 / 256); }
+
+float centre_distance(float dx2, double dy) { return static_cast<float>(std::sqrt(dy * dy + dx2)); }
+
+// ---- per row and per column
+
+row_profile make_row_profile(const shape_params& p, int x) {
+    const double sx = tile_fold(static_cast<float>(x / 512.0));  // i / 512 is exact in float
+    const double dx = centre_offset(x);
+    row_profile row;
+    row.dx2 = static_cast<float>(dx * dx);
+
+    // Row value 0 of each quantity, float.
+    row.centre_base_0 = static_cast<float>(p.centre_base_xdiff[0] * sx + p.centre_base_00);
+    row.centre_rise_0 = static_cast<float>(p.centre_rise_xdiff[0] * sx + p.centre_rise[0]);
+    row.edge_base_0 = static_cast<float>(p.edge_base_xdiff[0] * sx + p.edge_base[0]);
+    row.edge_rise_0 = static_cast<float>(p.edge_rise_xdiff[0] * sx + p.edge_rise[0]);
+
+    // Row value 1: float, except centre_base's, which stays double.
+    const double centre_base_1 = p.centre_base_xdiff[1] * sx + p.centre_base_01;
+    const double centre_rise_1 = static_cast<float>(p.centre_rise_xdiff[1] * sx + p.centre_rise[2]);
+    const double edge_base_1 = static_cast<float>(p.edge_base_xdiff[1] * sx + p.edge_base[2]);
+    const double edge_rise_1 = static_cast<float>(p.edge_rise_xdiff[1] * sx + p.edge_rise[2]);
+
+    row.centre_base_ydiff = static_cast<float>(centre_base_1 - row.centre_base_0);
+    row.centre_rise_ydiff = static_cast<float>(centre_rise_1 - row.centre_rise_0);
+    row.edge_base_ydiff = static_cast<float>(edge_base_1 - row.edge_base_0);
+    row.edge_rise_ydiff = static_cast<float>(edge_rise_1 - row.edge_rise_0);
+    return row;
+}
+
+float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent) {
+    const double sy = static_cast<float>(tile_fold(static_cast<float>(y / 512.0)));
+    const double R = centre_distance(row.dx2, centre_offset(y));  // rounded to float
+
+    // The four profile values at this column; only edge_base's is rounded.
+    const double centre_base = row.centre_base_ydiff * sy + row.centre_base_0;
+    const double edge_base = static_cast<float>(row.edge_base_ydiff * sy + row.edge_base_0);
+    const double centre_rise = row.centre_rise_ydiff * sy + row.centre_rise_0;
+    const double edge_rise = row.edge_rise_ydiff * sy + row.edge_rise_0;
+
+    const double low = static_cast<float>((edge_base - centre_base) * R + centre_base);
+    const double high0 = static_cast<float>(centre_rise + centre_base);
+    const double w = (std::cos(std::pow(R, double(ring_exponent)) * ring_frequency) + 1) * 0.5;
+    // High profile at R first, then the ring weight between low and high.
+    return static_cast<float>(w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low);
+}
+
+void fill_profile_heights(const shape_params& p) {
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        const row_profile row = make_row_profile(p, x);
+        for (int y = 0; y < MAP_SIZE; ++y)
+            height_field[column_index(x, y)] = profile_height(row, y, p.ring_frequency, p.ring_exponent);
+    }
+}

@@ -1,0 +1,73 @@
+#include "terrain/map.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "numerics/rng.h"
+#include "terrain/volume.h"
+
+namespace {
+
+constexpr std::uint32_t BLUE = 0x806060FF;
+constexpr std::uint32_t GREEN = 0x8030D030;
+
+struct volume_copy {
+    std::vector<std::uint8_t> solid;
+    std::vector<std::uint32_t> colour;
+};
+
+volume_copy generate(std::uint32_t seed, bool regions) {
+    clear_volume();
+    debug_regions = regions ? 1 : 0;
+    rng_seed(seed);
+    generate_map();
+    volume_copy v{{solid_map, solid_map + VOXEL_COUNT}, {color_map, color_map + VOXEL_COUNT}};
+    clear_volume();
+    return v;
+}
+
+std::uint32_t column_word(const volume_copy& v, int x, int y, int z = 0) {
+    return v.colour[column_index(x, y) * MAP_DEPTH + z];
+}
+
+}  // namespace
+
+TEST(GenerateMap, MarkingRepaintsOnlyTheOutlinesAndKeepsTheVoxels) {
+    const volume_copy plain = generate(5, false);
+    const volume_copy marked = generate(5, true);
+    EXPECT_TRUE(plain.solid == marked.solid);
+
+    // Without marking, neither marking colour occurs.
+    for (std::uint32_t w : plain.colour) {
+        ASSERT_NE(w, BLUE);
+        ASSERT_NE(w, GREEN);
+    }
+
+    const struct {
+        int x, y;
+        std::uint32_t colour;  // 0: left as generated
+    } columns[] = {
+        {128, 200, BLUE},  {128, 128, BLUE},  {128, 383, BLUE}, {16, 128, BLUE},  {16, 384, BLUE},
+        {127, 384, BLUE},  {128, 384, 0},     {15, 128, 0},     {128, 127, 0},    {129, 200, 0},
+        {384, 384, GREEN}, {495, 128, GREEN}, {384, 128, GREEN}, {384, 250, GREEN}, {495, 384, GREEN},
+        {496, 128, 0},     {383, 200, 0},     {384, 385, 0},
+    };
+    for (const auto& c : columns)
+        for (int z = 0; z < MAP_DEPTH; ++z)
+            ASSERT_EQ(column_word(marked, c.x, c.y, z), c.colour ? c.colour : column_word(plain, c.x, c.y, z))
+                << c.x << ", " << c.y << ", " << z;
+
+    // Exactly the 480 blue and 479 green outline columns differ, every word of them.
+    int blue = 0, green = 0, other = 0;
+    for (std::size_t v = 0; v < VOXEL_COUNT; ++v) {
+        if (marked.colour[v] == plain.colour[v]) continue;
+        if (marked.colour[v] == BLUE) ++blue;
+        else if (marked.colour[v] == GREEN) ++green;
+        else ++other;
+    }
+    EXPECT_EQ(blue, 480 * MAP_DEPTH);
+    EXPECT_EQ(green, 479 * MAP_DEPTH);
+    EXPECT_EQ(other, 0);
+}
