@@ -7,6 +7,8 @@
 #include <random>
 
 #include "mapfile/vxl_writer.h"
+#include "numerics/rng.h"
+#include "terrain/map.h"
 #include "terrain/volume.h"
 
 namespace {
@@ -205,6 +207,30 @@ TEST_F(VxlFastEncoder, WholeVolumesGiveThePlainEncodersBytesAndFlip) {
 
         flip_volume_fast();
         EXPECT_EQ(volume_hash(), generated) << "the fast flip undoes the flip";
+    }
+}
+
+TEST_F(VxlFastEncoder, GeneratedMapsGiveThePlainEncodersBytes) {
+    // Maps as the run makes them, with and without the start regions.
+    const struct {
+        std::uint32_t seed;
+        std::int32_t regions;
+    } maps[] = {{1, 0}, {1, 1}, {0x80000000u, 0}, {987654321, 1}};
+    for (const auto& m : maps) {
+        SCOPED_TRACE(testing::Message() << "seed " << m.seed << (m.regions ? " with regions" : ""));
+        clear_volume();
+        debug_regions = m.regions;
+        rng_seed(m.seed);
+        generate_map();
+
+        flip_volume();
+        bytes plain;
+        encode_vxl_map(plain);
+        flip_volume();
+
+        const vxl_file_image image = flip_and_encode_vxl_map();
+        ASSERT_EQ(image.size, plain.size());
+        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), image.bytes.get()));
     }
 }
 
