@@ -19,12 +19,13 @@ using bytes = std::vector<std::uint8_t>;
 // from the wrong voxel or in the wrong byte order shows.
 std::uint32_t colour_of(std::size_t voxel) { return std::uint32_t(voxel * 2654435761u) ^ 0x5A00A5FFu; }
 
-// Sets column (x, y) from a mask (bit z = voxel z as stored) and paints it.
+// Sets column (x, y) from a mask (bit z = voxel z as stored).
 void set_column(int x, int y, std::uint64_t solid) {
-    for (int z = 0; z < MAP_DEPTH; ++z) {
-        solid_map[voxel_index(x, y, z)] = (solid >> z & 1) ? 1 : 0;
-        color_map[voxel_index(x, y, z)] = colour_of(voxel_index(x, y, z));
-    }
+    for (int z = 0; z < MAP_DEPTH; ++z) solid_map[voxel_index(x, y, z)] = (solid >> z & 1) ? 1 : 0;
+}
+
+void paint_column(int x, int y) {
+    for (int z = 0; z < MAP_DEPTH; ++z) color_map[voxel_index(x, y, z)] = colour_of(voxel_index(x, y, z));
 }
 
 std::uint64_t bits(int from, int to) {  // z in [from, to)
@@ -63,16 +64,18 @@ class VxlFastEncoder : public ::testing::Test {
 };
 
 TEST_F(VxlFastEncoder, AgreesWithThePlainEncoderOnEveryPatternOfAWindow) {
-    // Every 16-bit pattern in a window at the top (the hidden z = 0 case), the middle
+    // Every 14-bit pattern in a window at the top (the hidden z = 0 case), the middle
     // and the bottom (the probe to z = 63), over air or ground, with random
     // neighbours that expose voxels from the side.
     constexpr int X = 100, Y = 200;
     std::mt19937_64 random(7);
-    const int windows[] = {0, 24, 48};
+    constexpr int WIDTH = 14;
+    const int windows[] = {0, 16, 33, 64 - WIDTH};
     std::size_t largest = 0;
+    paint_column(X, Y);
     for (int window : windows)
-        for (std::uint64_t pattern = 0; pattern < 0x10000; ++pattern) {
-            const std::uint64_t ground = random() & 1 ? bits(window + 16, 64) : 0;
+        for (std::uint64_t pattern = 0; pattern < std::uint64_t{1} << WIDTH; ++pattern) {
+            const std::uint64_t ground = random() & 1 ? bits(window + WIDTH, 64) : 0;
             set_column(X, Y, pattern << window | ground);
             set_column(X - 1, Y, random_neighbour(random));
             set_column(X + 1, Y, random_neighbour(random));
@@ -92,6 +95,7 @@ TEST_F(VxlFastEncoder, AgreesAtTheMapEdgesAndCorners) {
     for (const auto& p : places)
         for (int round = 0; round < 2000; ++round) {
             const int x = p[0], y = p[1];
+            if (round == 0) paint_column(x, y);
             set_column(x, y, random_neighbour(random));
             if (x > 0) set_column(x - 1, y, random_neighbour(random));
             if (x < 511) set_column(x + 1, y, random_neighbour(random));
@@ -108,6 +112,7 @@ TEST_F(VxlFastEncoder, ColumnsNearTheLargestRecordStayWithinTheBound) {
     const std::uint64_t columns[] = {~std::uint64_t{0}, 0x5555555555555555u, 0xAAAAAAAAAAAAAAAAu,
                                      0x6DB6DB6DB6DB6DB6u, 0xFFFFFFFFFFFFFFFEu, 0x7FFFFFFFFFFFFFFFu};
     const std::uint64_t sides[] = {0, 0x5555555555555555u, 0xAAAAAAAAAAAAAAAAu, 0x3333333333333333u};
+    paint_column(X, Y);
     for (std::uint64_t column : columns)
         for (std::uint64_t side : sides) {
             set_column(X, Y, column);
@@ -126,8 +131,8 @@ TEST_F(VxlFastEncoder, ColumnsNearTheLargestRecordStayWithinTheBound) {
 
 // ---- whole volumes
 
-// A volume in generator orientation (z = 0 lowest) made of 64 x 64 tiles of
-// different kinds, so that every kind meets the others and the map's edges.
+// A volume in generator orientation (z = 0 lowest) made of 64 x 64 tiles of eight
+// kinds, so that every kind meets the others and the map's edges.
 void build_volume(std::uint64_t seed) {
     std::mt19937_64 random(seed);
     constexpr int TILE = 64;
@@ -169,7 +174,7 @@ void build_volume(std::uint64_t seed) {
                     }
                     for (int z = 0; z < MAP_DEPTH; ++z) {
                         const std::size_t v = voxel_index(x, y, z);
-                        solid_map[v] = (column >> z & 1) ? std::uint8_t(1 + random() % 3) : 0;
+                        solid_map[v] = (column >> z & 1) ? std::uint8_t(1 + v % 3) : 0;  // any non-zero is solid
                         color_map[v] = colour_of(v);
                     }
                 }
@@ -183,39 +188,41 @@ std::uint64_t volume_hash() {
         std::memcpy(&w, solid_map + i, 8);
         h = (h ^ w) * 1099511628211u;
     }
-    for (std::size_t i = 0; i < VOXEL_COUNT; ++i) h = (h ^ color_map[i]) * 1099511628211u;
+    for (std::size_t i = 0; i < VOXEL_COUNT; i += 2) {
+        std::uint64_t w;
+        std::memcpy(&w, color_map + i, 8);
+        h = (h ^ w) * 1099511628211u;
+    }
     return h;
 }
 
-TEST_F(VxlFastEncoder, WholeVolumesGiveThePlainEncodersBytesAndFlip) {
-    for (std::uint64_t seed : {1u, 2u}) {
-        SCOPED_TRACE(testing::Message() << "volume " << seed);
-        build_volume(seed);
-        const std::uint64_t generated = volume_hash();
+TEST_F(VxlFastEncoder, AWholeVolumeGivesThePlainEncodersBytesAndFlip) {
+    build_volume(1);
+    const std::uint64_t generated = volume_hash();
 
-        flip_volume();
-        const std::uint64_t flipped = volume_hash();
-        bytes plain;
-        encode_vxl_map(plain);
-        flip_volume();
+    flip_volume();
+    const std::uint64_t flipped = volume_hash();
+    bytes plain;
+    encode_vxl_map(plain);
+    flip_volume();
 
-        const vxl_file_image image = flip_and_encode_vxl_map();
-        ASSERT_EQ(image.size, plain.size());
-        const auto mismatch = std::mismatch(plain.begin(), plain.end(), image.bytes.get());
-        EXPECT_EQ(mismatch.first, plain.end()) << "first difference at byte " << (mismatch.first - plain.begin());
-        EXPECT_EQ(volume_hash(), flipped) << "the volume is left in file orientation";
+    const vxl_file_image image = flip_and_encode_vxl_map();
+    ASSERT_EQ(image.size, plain.size());
+    const auto mismatch = std::mismatch(plain.begin(), plain.end(), image.bytes.get());
+    EXPECT_EQ(mismatch.first, plain.end()) << "first difference at byte " << (mismatch.first - plain.begin());
+    EXPECT_EQ(volume_hash(), flipped) << "the volume is left in file orientation";
 
-        flip_volume_fast();
-        EXPECT_EQ(volume_hash(), generated) << "the fast flip undoes the flip";
-    }
+    flip_volume_fast();
+    EXPECT_EQ(volume_hash(), generated) << "the fast flip undoes the flip";
 }
 
 TEST_F(VxlFastEncoder, GeneratedMapsGiveThePlainEncodersBytes) {
-    // Maps as the run makes them, with and without the start regions.
+    // Maps as the run makes them, with and without the start regions (the golden
+    // maps of the end-to-end tests check many more seeds through the same writer).
     const struct {
         std::uint32_t seed;
         std::int32_t regions;
-    } maps[] = {{1, 0}, {1, 1}, {0x80000000u, 0}, {987654321, 1}};
+    } maps[] = {{1, 1}, {987654321, 0}};
     for (const auto& m : maps) {
         SCOPED_TRACE(testing::Message() << "seed " << m.seed << (m.regions ? " with regions" : ""));
         clear_volume();
