@@ -1,0 +1,39 @@
+// The fast VXL encoder: the same bytes as encode_vxl_column over is_exposed, from
+// one 64-bit mask of solid voxels per column. A column's exposed voxels are its
+// solid bits that miss a solid bit in one of the four side masks or just above or
+// below; its spans then follow from bit scans. The whole map is flipped and
+// encoded in the order the volume lies in memory, straight into one buffer of the
+// file's exact size.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "mapfile/file_buffer.h"
+
+/// The largest record one column can have, in bytes. A record is 4 bytes per span
+/// and 4 per colour. Every span covers a stretch of z of its own (from its air_start
+/// to the next span's), and every span but the first and the last covers a voxel
+/// without a colour: it starts where the previous span stopped on air or on hidden
+/// solid. So spans + colours <= 64 + 2, and a record is at most 264 bytes.
+constexpr std::size_t VXL_MAX_COLUMN_BYTES = 4 * (64 + 2);
+
+/// A whole VXL file in memory.
+struct vxl_file_image {
+    file_buffer bytes;
+    std::size_t size;
+};
+
+/// Flips the volume into file orientation (it stays so) and returns the file's
+/// bytes: exactly what flip_volume followed by encode_vxl_map gives, from two walks
+/// over the volume in memory order (solid_map twice, color_map once). When no
+/// memory is to be had for the file, bytes is empty and the volume is untouched.
+vxl_file_image flip_and_encode_vxl_map();
+
+/// Appends the record of column (x, y) of the volume as it stands (file
+/// orientation), byte for byte what encode_vxl_column appends.
+void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out);
+
+/// Same effect as flip_volume, with whole columns in vector registers.
+void flip_volume_fast();
