@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "numerics/rng.h"
 #include "terrain/volume.h"
@@ -78,13 +79,22 @@ double centre_offset(int i) { return (((i + 256) % 512) - 255.5) * (1.0 / 256); 
 
 float centre_distance(float dx2, double dy) { return static_cast<float>(std::sqrt(dy * dy + dx2)); }
 
+namespace {
+
+// dx2 of row x: the squared offset, rounded to float.
+float offset_square(int x) {
+    const double dx = centre_offset(x);
+    return static_cast<float>(dx * dx);
+}
+
+}  // namespace
+
 // ---- per row and per column
 
 row_profile make_row_profile(const shape_params& p, int x) {
     const double sx = tile_fold(static_cast<float>(x / 512.0));  // i / 512 is exact in float
-    const double dx = centre_offset(x);
     row_profile row;
-    row.dx2 = static_cast<float>(dx * dx);
+    row.dx2 = offset_square(x);
 
     // Row value 0 of each quantity, float.
     row.centre_base_0 = static_cast<float>(p.centre_base_xdiff[0] * sx + p.centre_base_00);
@@ -105,10 +115,19 @@ row_profile make_row_profile(const shape_params& p, int x) {
     return row;
 }
 
-float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent) {
-    const double sy = static_cast<float>(tile_fold(static_cast<float>(y / 512.0)));
-    const double R = centre_distance(row.dx2, centre_offset(y));  // rounded to float
+namespace {
 
+// Blend factor sy of column y, rounded to float as stored.
+double column_blend(int y) { return static_cast<float>(tile_fold(static_cast<float>(y / 512.0))); }
+
+// The ring weight at distance R, a double: both cos and pow are the standard
+// double functions.
+double ring_weight(double R, float ring_frequency, float ring_exponent) {
+    return (std::cos(std::pow(R, double(ring_exponent)) * ring_frequency) + 1) * 0.5;
+}
+
+// Height of a column from its blend factor sy, distance R and ring weight w.
+float blend_height(const row_profile& row, double sy, double R, double w) {
     // The four profile values at this column; only edge_base's is rounded.
     const double centre_base = row.centre_base_ydiff * sy + row.centre_base_0;
     const double edge_base = static_cast<float>(row.edge_base_ydiff * sy + row.edge_base_0);
@@ -117,15 +136,69 @@ float profile_height(const row_profile& row, int y, float ring_frequency, float 
 
     const double low = static_cast<float>((edge_base - centre_base) * R + centre_base);
     const double high0 = static_cast<float>(centre_rise + centre_base);
-    const double w = (std::cos(std::pow(R, double(ring_exponent)) * ring_frequency) + 1) * 0.5;
     // High profile at R first, then the ring weight between low and high.
     return static_cast<float>(w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low);
 }
 
-void fill_profile_heights(const shape_params& p) {
+}  // namespace
+
+float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent) {
+    const double R = centre_distance(row.dx2, centre_offset(y));  // rounded to float
+    return blend_height(row, column_blend(y), R, ring_weight(R, ring_frequency, ring_exponent));
+}
+
+void fill_profile_heights_plain(const shape_params& p) {
     for (int x = 0; x < MAP_SIZE; ++x) {
         const row_profile row = make_row_profile(p, x);
         for (int y = 0; y < MAP_SIZE; ++y)
             height_field[column_index(x, y)] = profile_height(row, y, p.ring_frequency, p.ring_exponent);
+    }
+}
+
+// ---- the whole map at once
+
+namespace {
+
+// cos and pow are nearly all of the work, and R takes far fewer values than there
+// are columns. |centre_offset(i)| = (2j + 1) / 512 with j = i below 256 and
+// j = 511 - i above, so dx2 = float(dx * dx) is exact and dy * dy + dx2 equals
+// n / 2^18 exactly, with n = (2j_x + 1)^2 + (2j_y + 1)^2. R, and with it the ring
+// weight, is therefore a function of n alone: the same under x -> 511 - x,
+// y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
+// of its values occur, against 262,144 columns.
+int odd_square(int i) {
+    const int j = i < 256 ? i : 511 - i;
+    return (2 * j + 1) * (2 * j + 1);
+}
+int weight_slot(int n) { return (n - 2) / 8; }
+constexpr int WEIGHT_SLOTS = (2 * 511 * 511 - 2) / 8 + 1;
+
+}  // namespace
+
+void fill_profile_heights(const shape_params& p) {
+    // Weight of every n that occurs; -1 marks an n not yet met (weights are >= 0).
+    // Held only while the heights are made: it is gone before the big arrays are touched.
+    std::vector<double> weight(WEIGHT_SLOTS, -1.0);
+    for (int jx = 0; jx < 256; ++jx) {
+        const float dx2 = offset_square(jx);
+        for (int jy = jx; jy < 256; ++jy) {
+            double& w = weight[weight_slot(odd_square(jx) + odd_square(jy))];
+            if (w < 0) w = ring_weight(centre_distance(dx2, centre_offset(jy)), p.ring_frequency, p.ring_exponent);
+        }
+    }
+
+    double sy[MAP_SIZE], dy[MAP_SIZE];
+    int ny[MAP_SIZE];
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        sy[y] = column_blend(y);
+        dy[y] = centre_offset(y);
+        ny[y] = odd_square(y);
+    }
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        const row_profile row = make_row_profile(p, x);
+        const int nx = odd_square(x);
+        float* heights = height_field + column_index(x, 0);
+        for (int y = 0; y < MAP_SIZE; ++y)
+            heights[y] = blend_height(row, sy[y], centre_distance(row.dx2, dy[y]), weight[weight_slot(nx + ny[y])]);
     }
 }

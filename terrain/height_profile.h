@@ -61,5 +61,8 @@ row_profile make_row_profile(const shape_params& p, int x);
 /// Height of column y (0..511) of a row: the ring weight blends low and high profile.
 float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent);
 
-/// Writes profile_height of every column into height_field.
+/// Writes profile_height of every column into height_field, bit for bit, but
+/// evaluates cos and pow once per distinct distance instead of once per column.
 void fill_profile_heights(const shape_params& p);
+/// The same, one profile_height per column: the reference for fill_profile_heights.
+void fill_profile_heights_plain(const shape_params& p);
