@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "terrain/volume.h"
 
 // Arithmetic is double; a value rounded to float is rounded by one visible
@@ -65,7 +69,7 @@ std::uint32_t column_colour(float h, float h_prev_x, float h_prev_y, std::int32_
     return 0x80000000u | red << 16 | green << 8 | blue;
 }
 
-void colour_columns() {
+void colour_columns_plain() {
     for (int x = 0; x < MAP_SIZE; ++x) {
         const int px = (x + MAP_SIZE - 1) % MAP_SIZE;  // column 0's neighbour is 511
         for (int y = 0; y < MAP_SIZE; ++y) {
@@ -77,4 +81,132 @@ void colour_columns() {
             std::fill_n(color_map + c * MAP_DEPTH, MAP_DEPTH, colour);
         }
     }
+}
+
+// ---- the whole map, two columns per step
+
+namespace {
+
+#if defined(__SSE2__)
+
+// Two columns side by side, one per double lane. Each operation below is the
+// IEEE operation of column_colour in the same order (no fused multiply-add, none
+// regrouped), so each lane gets exactly column_colour's bits. Rounding to float is
+// a round trip through single precision; truncation is cvttpd2dq, exact for the
+// small values it meets here.
+
+__m128d round_to_float(__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
+__m128d truncated(__m128d v) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(v)); }
+__m128d clamped01(__m128d v) { return _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), _mm_set1_pd(1)); }
+__m128d times(__m128d a, double b) { return _mm_mul_pd(a, _mm_set1_pd(b)); }
+__m128d plus(__m128d a, double b) { return _mm_add_pd(a, _mm_set1_pd(b)); }
+
+// smoothstep01 of two values that are floats already. Clamping first gives the
+// same result: the polynomial is exactly 0 at 0 and exactly 1 at 1. (A -0 input
+// becomes +0 here where smoothstep01 keeps it; the sign never shows in a colour.)
+__m128d smoothstep01_x2(__m128d t) {
+    const __m128d c = clamped01(t);
+    const __m128d c2 = _mm_mul_pd(c, c);
+    return _mm_sub_pd(times(c2, 3), _mm_mul_pd(_mm_set1_pd(2), _mm_mul_pd(c2, c)));
+}
+
+// (120 - channel0) * ts + channel0, truncated.
+__m128d toward_grey(__m128d channel0, __m128d ts) {
+    return truncated(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_set1_pd(GREY), channel0), ts), channel0));
+}
+
+// column_colour of two columns: heights h, x-1 and y-1 neighbours, and a mask that
+// is all ones in the lanes of floor columns. Returns the two words in the low half.
+__m128i column_colours_x2(__m128d hd, __m128d h_prev_x, __m128d h_prev_y, __m128d floor) {
+    // Raised columns.
+    const __m128d th = round_to_float(smoothstep01_x2(round_to_float(times(plus(hd, -4), double(HEIGHT_SCALE)))));
+    const __m128d gx = round_to_float(_mm_sub_pd(hd, h_prev_x));
+    const __m128d gy = _mm_sub_pd(hd, h_prev_y);
+    const __m128d s2 = round_to_float(_mm_add_pd(_mm_mul_pd(gy, gy), _mm_mul_pd(gx, gx)));
+    const __m128d ts = round_to_float(smoothstep01_x2(round_to_float(times(s2, 0.625))));
+    // min/max instead of std::clamp: they differ only in the sign of a zero q,
+    // and 0.3 comes out of either.
+    const __m128d q = clamped01(_mm_div_pd(plus(times(gx, LIGHT_X), LIGHT_Z), _mm_sqrt_pd(plus(s2, 1))));
+    const __m128d m = clamped01(plus(times(q, double(LIGHT_WEIGHT)), AMBIENT));
+    const __m128d red_r = toward_grey(truncated(plus(times(th, 76), 144)), ts);
+    const __m128d green_r = toward_grey(truncated(plus(times(th, 60), 160)), ts);
+    const __m128d blue_r = toward_grey(truncated(plus(times(th, 116), 104)), ts);
+
+    // Floor columns.
+    const __m128d k = clamped01(_mm_sub_pd(_mm_set1_pd(1), times(plus(hd, 0.5), 1.0 / 3)));
+    const __m128d red_f = truncated(_mm_sub_pd(_mm_set1_pd(144), _mm_mul_pd(_mm_set1_pd(14), k)));
+    const __m128d green_f = truncated(plus(times(k, 10), 160));
+    const __m128d blue_f = truncated(plus(times(k, 96), 104));
+
+    auto pick = [floor](__m128d if_floor, __m128d if_raised) {
+        return _mm_or_pd(_mm_and_pd(floor, if_floor), _mm_andnot_pd(floor, if_raised));
+    };
+    const __m128d multiplier = pick(_mm_set1_pd(1), m);
+    const __m128i red = _mm_cvttpd_epi32(_mm_mul_pd(pick(red_f, red_r), multiplier));
+    const __m128i green = _mm_cvttpd_epi32(_mm_mul_pd(pick(green_f, green_r), multiplier));
+    const __m128i blue = _mm_cvttpd_epi32(_mm_mul_pd(pick(blue_f, blue_r), multiplier));
+    const __m128i word = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
+    return _mm_or_si128(word, _mm_set1_epi32(static_cast<int>(0x80000000u)));
+}
+
+// Two adjacent floats as doubles.
+__m128d widened_pair(const float* p) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+
+// Colour words of row x into words[0..511].
+void colour_row(int x, std::uint32_t* words) {
+    const float* h = height_field + column_index(x, 0);
+    const float* h_prev_x = height_field + column_index((x + MAP_SIZE - 1) % MAP_SIZE, 0);
+    const std::int32_t* heights = column_height + column_index(x, 0);
+    for (int y = 0; y < MAP_SIZE; y += 2) {
+        // Column 0's y-neighbour is column 511 of the same row.
+        const __m128d prev_y = y == 0 ? _mm_setr_pd(h[MAP_SIZE - 1], h[0]) : widened_pair(h + y - 1);
+        const __m128i zero_height = _mm_cmpeq_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(heights + y)),
+                                                    _mm_setzero_si128());
+        const __m128d floor = _mm_castsi128_pd(_mm_unpacklo_epi32(zero_height, zero_height));
+        const __m128i pair = column_colours_x2(widened_pair(h + y), widened_pair(h_prev_x + y), prev_y, floor);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(words + y), pair);
+    }
+}
+
+// All 64 words of each column of a row. Streaming stores: the lines go to memory
+// without being read first, and the colours are not read again before the writer.
+void store_row_colours(int x, const std::uint32_t* words) {
+    auto* out = reinterpret_cast<__m128i*>(color_map + column_index(x, 0) * MAP_DEPTH);  // 2 MiB aligned storage
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        const __m128i word = _mm_set1_epi32(static_cast<int>(words[y]));
+        for (int i = 0; i < MAP_DEPTH / 4; ++i) _mm_stream_si128(out++, word);
+    }
+}
+
+#else
+
+void colour_row(int x, std::uint32_t* words) {
+    const int px = (x + MAP_SIZE - 1) % MAP_SIZE;
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        const std::size_t c = column_index(x, y);
+        words[y] = column_colour(height_field[c], height_field[column_index(px, y)],
+                                 height_field[column_index(x, (y + MAP_SIZE - 1) % MAP_SIZE)], column_height[c]);
+    }
+}
+
+void store_row_colours(int x, const std::uint32_t* words) {
+    std::uint32_t* out = color_map + column_index(x, 0) * MAP_DEPTH;
+    for (int y = 0; y < MAP_SIZE; ++y, out += MAP_DEPTH) std::fill_n(out, MAP_DEPTH, words[y]);
+}
+
+#endif
+
+}  // namespace
+
+void colour_columns() {
+    std::uint32_t words[MAP_SIZE];
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        colour_row(x, words);
+        store_row_colours(x, words);
+    }
+#if defined(__SSE2__)
+    _mm_sfence();  // the streamed lines are visible before anything reads them
+#endif
 }

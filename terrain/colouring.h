@@ -15,4 +15,7 @@ std::uint32_t column_colour(float h, float h_prev_x, float h_prev_y, std::int32_
 
 /// Stores column_colour of every column into all 64 voxels of that column in color_map,
 /// reading height_field and column_height; neighbours wrap around the map's edges.
+/// Several columns per step, and color_map is written once, in memory order.
 void colour_columns();
+/// The same, one column_colour per column: the reference for colour_columns.
+void colour_columns_plain();
