@@ -63,6 +63,7 @@ float profile_height(const row_profile& row, int y, float ring_frequency, float 
 
 /// Writes profile_height of every column into height_field, bit for bit, but
 /// evaluates cos and pow once per distinct distance instead of once per column.
+/// Uses noise_field_b as its scratch space.
 void fill_profile_heights(const shape_params& p);
 /// The same, one profile_height per column: the reference for fill_profile_heights.
 void fill_profile_heights_plain(const shape_params& p);
