@@ -6,6 +6,7 @@
 
 #include "numerics/rng.h"
 #include "terrain/terrain.h"
+#include "terrain/vector_path.h"
 #include "terrain/volume.h"
 
 namespace {
@@ -15,15 +16,26 @@ shape_params seed_one_params() {
     return draw_shape_params();
 }
 
+// Argument: the vector path, 0 baseline, 1 AVX-512 (reported as an error where
+// the processor lacks it).
+bool take_path(benchmark::State& state, vector_path& path) {
+    path = state.range(0) == 0 ? vector_path::baseline : vector_path::avx512;
+    if (vector_path_supported(path)) return true;
+    state.SkipWithError("this processor cannot run the path");
+    return false;
+}
+
 void BM_ProfileHeights(benchmark::State& state) {
     const shape_params p = seed_one_params();
+    vector_path path;
+    if (!take_path(state, path)) return;
     for (auto _ : state) {
-        fill_profile_heights(p);
+        fill_profile_heights_with(p, path);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * COLUMN_COUNT);
 }
-BENCHMARK(BM_ProfileHeights)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProfileHeights)->ArgName("avx512")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ProfileHeightsPlain(benchmark::State& state) {
     const shape_params p = seed_one_params();
@@ -67,13 +79,15 @@ BENCHMARK(BM_SolidColumnsPlain)->Unit(benchmark::kMillisecond);
 
 void BM_Colouring(benchmark::State& state) {
     prepare_seed_one();
+    vector_path path;
+    if (!take_path(state, path)) return;
     for (auto _ : state) {
-        colour_columns();
+        colour_columns_with(path);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * COLUMN_COUNT);
 }
-BENCHMARK(BM_Colouring)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Colouring)->ArgName("avx512")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_ColouringPlain(benchmark::State& state) {
     prepare_seed_one();

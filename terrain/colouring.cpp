@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "terrain/vector_path.h"
 #include "terrain/volume.h"
 
 // Arithmetic is double; a value rounded to float is rounded by one visible
@@ -193,8 +194,18 @@ void colour_row(int x) {
 
 }  // namespace
 
-void colour_columns() {
-    for (int x = 0; x < MAP_SIZE; ++x) colour_row(x);
+void colour_columns() { colour_columns_with(best_vector_path()); }
+
+void colour_columns_with(vector_path path) {
+    for (int x = 0; x < MAP_SIZE; ++x) {
+#if defined(__x86_64__) || defined(__i386__)
+        if (path == vector_path::avx512) {
+            colour_row_avx512(x);
+            continue;
+        }
+#endif
+        colour_row(x);
+    }
 #if defined(__SSE2__)
     _mm_sfence();  // the streamed lines are visible before anything reads them
 #endif

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+#include "terrain/vector_path.h"
+#include "terrain/vector_path_test.h"
 #include "terrain/volume.h"
 
 namespace {
@@ -106,9 +108,9 @@ TEST(ColourColumns, NeighboursWrapAroundAndAllWordsOfAColumnAreEqual) {
 }
 
 TEST(ColourColumns, WholeMapGivesEveryKnownColourWhereverTheColumnStands) {
-    // Each case three times: at x = 0 (x-neighbour across the wrap, second of a
-    // pair of columns), at y = 0 (y-neighbour across the wrap, first of a pair)
-    // and inside the map (first of a pair); the cells of different cases are apart.
+    // Each case three times: at x = 0 (x-neighbour across the wrap), at y = 0
+    // (y-neighbour across the wrap, first lane of a vector) and inside the map,
+    // at varying lanes; the cells of different cases are apart. On every path.
     clear_volume();
     std::vector<colour_case> cases(std::begin(WORKED), std::end(WORKED));
     cases.insert(cases.end(), std::begin(ROUNDING), std::end(ROUNDING));
@@ -124,11 +126,13 @@ TEST(ColourColumns, WholeMapGivesEveryKnownColourWhereverTheColumnStands) {
     };
     for (int i = 0; i < int(cases.size()); ++i)
         for (auto [x, y] : spots(i)) place(cases[i], x, y);
-    colour_columns();
-    for (int i = 0; i < int(cases.size()); ++i)
-        for (auto [x, y] : spots(i))
-            EXPECT_EQ(color_map[column_index(x, y) * MAP_DEPTH + 63], cases[i].expected)
-                << std::hex << "(" << x << ", " << y << "): " << cases[i].what;
+    for (vector_path path : supported_paths()) {
+        colour_columns_with(path);
+        for (int i = 0; i < int(cases.size()); ++i)
+            for (auto [x, y] : spots(i))
+                EXPECT_EQ(color_map[column_index(x, y) * MAP_DEPTH + 63], cases[i].expected)
+                    << std::hex << path_name(path) << " (" << x << ", " << y << "): " << cases[i].what;
+    }
     clear_volume();
 }
 
@@ -158,9 +162,12 @@ TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
         }
         colour_columns_plain();
         std::copy(color_map, color_map + VOXEL_COUNT, plain.begin());
-        std::fill_n(color_map, VOXEL_COUNT, 0u);
-        colour_columns();
-        ASSERT_EQ(std::memcmp(plain.data(), color_map, VOXEL_COUNT * 4), 0) << "heights " << kind.lo << ".." << kind.hi;
+        for (vector_path path : supported_paths()) {
+            std::fill_n(color_map, VOXEL_COUNT, 0u);
+            colour_columns_with(path);
+            ASSERT_EQ(std::memcmp(plain.data(), color_map, VOXEL_COUNT * 4), 0)
+                << path_name(path) << ", heights " << kind.lo << ".." << kind.hi;
+        }
     }
     clear_volume();
 }

@@ -10,6 +10,7 @@
 #endif
 
 #include "numerics/rng.h"
+#include "terrain/vector_path.h"
 #include "terrain/volume.h"
 
 // Arithmetic is double throughout. A value rounded to float is rounded by one
@@ -170,55 +171,51 @@ namespace {
 // weight, is therefore a function of n alone: the same under x -> 511 - x,
 // y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
 // of its values occur, against 262,144 columns.
-int odd_square(int i) {
+std::int32_t odd_square(int i) {
     const int j = i < 256 ? i : 511 - i;
     return (2 * j + 1) * (2 * j + 1);
 }
 int weight_slot(int n) { return (n - 2) / 8; }
 constexpr int WEIGHT_SLOTS = (2 * 511 * 511 - 2) / 8 + 1;
 
+// The heights of one row, two columns per step (one per double lane) through the
+// IEEE operations of blend_height in the same order; rounding to float is a round
+// trip through single precision.
+void fill_row_heights_baseline(float* heights, const row_profile& row, std::int32_t nx,
+                               const profile_columns& columns) {
 #if defined(__SSE2__)
-
-// Two columns per step, one per double lane, through the IEEE operations of
-// blend_height in the same order; rounding to float is a round trip through
-// single precision.
-__m128d round_to_float(__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
-
-void fill_row_heights(float* heights, const row_profile& row, int nx, const double* sy, const double* dy,
-                      const int* ny, const double* weight) {
+    const auto round_to_float = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
     const __m128d dx2 = _mm_set1_pd(row.dx2);
     const __m128d centre_base_0 = _mm_set1_pd(row.centre_base_0), centre_base_ydiff = _mm_set1_pd(row.centre_base_ydiff);
     const __m128d centre_rise_0 = _mm_set1_pd(row.centre_rise_0), centre_rise_ydiff = _mm_set1_pd(row.centre_rise_ydiff);
     const __m128d edge_base_0 = _mm_set1_pd(row.edge_base_0), edge_base_ydiff = _mm_set1_pd(row.edge_base_ydiff);
     const __m128d edge_rise_0 = _mm_set1_pd(row.edge_rise_0), edge_rise_ydiff = _mm_set1_pd(row.edge_rise_ydiff);
     for (int y = 0; y < MAP_SIZE; y += 2) {
-        const __m128d s = _mm_loadu_pd(sy + y), d = _mm_loadu_pd(dy + y);
-        const __m128d w = _mm_setr_pd(weight[weight_slot(nx + ny[y])], weight[weight_slot(nx + ny[y + 1])]);
-        const __m128d R = round_to_float(_mm_sqrt_pd(d * d + dx2));
-        const __m128d centre_base = centre_base_ydiff * s + centre_base_0;
-        const __m128d edge_base = round_to_float(edge_base_ydiff * s + edge_base_0);
-        const __m128d centre_rise = centre_rise_ydiff * s + centre_rise_0;
-        const __m128d edge_rise = edge_rise_ydiff * s + edge_rise_0;
+        const __m128d sy = _mm_loadu_pd(columns.sy + y), dy = _mm_loadu_pd(columns.dy + y);
+        const __m128d w = _mm_setr_pd(columns.weight[weight_slot(nx + columns.ny[y])],
+                                      columns.weight[weight_slot(nx + columns.ny[y + 1])]);
+        const __m128d R = round_to_float(_mm_sqrt_pd(dy * dy + dx2));
+        const __m128d centre_base = centre_base_ydiff * sy + centre_base_0;
+        const __m128d edge_base = round_to_float(edge_base_ydiff * sy + edge_base_0);
+        const __m128d centre_rise = centre_rise_ydiff * sy + centre_rise_0;
+        const __m128d edge_rise = edge_rise_ydiff * sy + edge_rise_0;
         const __m128d low = round_to_float((edge_base - centre_base) * R + centre_base);
         const __m128d high0 = round_to_float(centre_rise + centre_base);
         const __m128d h = w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low;
         _mm_storel_pi(reinterpret_cast<__m64*>(heights + y), _mm_cvtpd_ps(h));
     }
-}
-
 #else
-
-void fill_row_heights(float* heights, const row_profile& row, int nx, const double* sy, const double* dy,
-                      const int* ny, const double* weight) {
     for (int y = 0; y < MAP_SIZE; ++y)
-        heights[y] = blend_height(row, sy[y], centre_distance(row.dx2, dy[y]), weight[weight_slot(nx + ny[y])]);
-}
-
+        heights[y] = blend_height(row, columns.sy[y], centre_distance(row.dx2, columns.dy[y]),
+                                  columns.weight[weight_slot(nx + columns.ny[y])]);
 #endif
+}
 
 }  // namespace
 
-void fill_profile_heights(const shape_params& p) {
+void fill_profile_heights(const shape_params& p) { fill_profile_heights_with(p, best_vector_path()); }
+
+void fill_profile_heights_with(const shape_params& p, vector_path path) {
     // Weight of every n that occurs; -1 marks an n not yet met (weights are >= 0).
     // The table lives in noise_field_b, a work field that the first noise set
     // overwrites: fresh memory would cost page faults that outweigh the whole table.
@@ -233,13 +230,22 @@ void fill_profile_heights(const shape_params& p) {
         }
     }
 
-    double sy[MAP_SIZE], dy[MAP_SIZE];
-    int ny[MAP_SIZE];
+    profile_columns columns;
     for (int y = 0; y < MAP_SIZE; ++y) {
-        sy[y] = column_blend(y);
-        dy[y] = centre_offset(y);
-        ny[y] = odd_square(y);
+        columns.sy[y] = column_blend(y);
+        columns.dy[y] = centre_offset(y);
+        columns.ny[y] = odd_square(y);
     }
-    for (int x = 0; x < MAP_SIZE; ++x)
-        fill_row_heights(height_field + column_index(x, 0), make_row_profile(p, x), odd_square(x), sy, dy, ny, weight);
+    columns.weight = weight;
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        float* const heights = height_field + column_index(x, 0);
+        const row_profile row = make_row_profile(p, x);
+#if defined(__x86_64__) || defined(__i386__)
+        if (path == vector_path::avx512) {
+            fill_row_heights_avx512(heights, row, odd_square(x), columns);
+            continue;
+        }
+#endif
+        fill_row_heights_baseline(heights, row, odd_square(x), columns);
+    }
 }

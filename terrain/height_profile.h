@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+enum class vector_path;  // terrain/vector_path.h
+
 /// The eighteen shape parameters, each in the precision it is kept in, plus the
 /// x-differences of the bilinear blend. Corner arrays are ordered 00, 10, 01, 11
 /// (first digit: the x blend factor's end, second: the y factor's end).
@@ -65,5 +67,7 @@ float profile_height(const row_profile& row, int y, float ring_frequency, float 
 /// evaluates cos and pow once per distinct distance instead of once per column.
 /// Uses noise_field_b as its scratch space.
 void fill_profile_heights(const shape_params& p);
+/// fill_profile_heights on the given vector path, which must be supported.
+void fill_profile_heights_with(const shape_params& p, vector_path path);
 /// The same, one profile_height per column: the reference for fill_profile_heights.
 void fill_profile_heights_plain(const shape_params& p);

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "numerics/rng.h"
+#include "terrain/vector_path.h"
+#include "terrain/vector_path_test.h"
 #include "terrain/volume.h"
 
 // Maps are reproducible only with the exact rounding points, and many one-point
@@ -218,8 +220,12 @@ TEST(ProfileHeight, WholeMapFillAgreesWithOneColumnAtATime) {
         const shape_params p = shape_params_from_draws(r);
         fill_profile_heights_plain(p);
         std::copy(height_field, height_field + COLUMN_COUNT, plain.begin());
-        fill_profile_heights(p);
-        ASSERT_EQ(std::memcmp(plain.data(), height_field, COLUMN_COUNT * sizeof(float)), 0) << "draw set " << set;
+        for (vector_path path : supported_paths()) {
+            std::fill_n(height_field, COLUMN_COUNT, 0.0f);
+            fill_profile_heights_with(p, path);
+            ASSERT_EQ(std::memcmp(plain.data(), height_field, COLUMN_COUNT * sizeof(float)), 0)
+                << path_name(path) << ", draw set " << set;
+        }
     }
     clear_volume();
 }
