@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -84,102 +86,103 @@ void colour_columns_plain() {
     }
 }
 
-// ---- the whole map, two columns per step
+// ---- the whole map, several columns per step
+//
+// Each lane of a vector is one column and goes through the IEEE operations of
+// column_colour in the same order (no fused multiply-add, nothing regrouped), so it
+// gets exactly column_colour's bits. Rounding to float is a round trip through
+// single precision (to nearest even, like the scalar conversion); truncation is
+// cvttpd2dq, exact for the small values it meets. Clamping uses min and max: unlike
+// std::clamp they turn -0 into +0, and no colour depends on the sign of a zero.
+// smoothstep01 clamps before its polynomial, which is exactly 0 at 0 and exactly
+// 1 at 1, so it needs no branch.
+//
+// Each column's 64 words are streamed out as soon as they are known: the stores
+// drain to memory while the next columns are computed, which hides most of the
+// arithmetic behind the memory traffic (a row computed first and stored afterwards
+// takes a quarter longer). Streaming stores send the lines to memory without
+// reading them first; nothing reads them before the writer.
 
 namespace {
 
 #if defined(__SSE2__)
 
-// Two columns side by side, one per double lane. Each operation below is the
-// IEEE operation of column_colour in the same order (no fused multiply-add, none
-// regrouped), so each lane gets exactly column_colour's bits. Rounding to float is
-// a round trip through single precision; truncation is cvttpd2dq, exact for the
-// small values it meets here.
+// Two columns per step.
+namespace pairs {
 
-__m128d round_to_float(__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
-__m128d truncated(__m128d v) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(v)); }
-__m128d clamped01(__m128d v) { return _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), _mm_set1_pd(1)); }
-__m128d times(__m128d a, double b) { return _mm_mul_pd(a, _mm_set1_pd(b)); }
-__m128d plus(__m128d a, double b) { return _mm_add_pd(a, _mm_set1_pd(b)); }
+using pair = __m128d;
 
-// smoothstep01 of two values that are floats already. Clamping first gives the
-// same result: the polynomial is exactly 0 at 0 and exactly 1 at 1. (A -0 input
-// becomes +0 here where smoothstep01 keeps it; the sign never shows in a colour.)
-__m128d smoothstep01_x2(__m128d t) {
-    const __m128d c = clamped01(t);
-    const __m128d c2 = _mm_mul_pd(c, c);
-    return _mm_sub_pd(times(c2, 3), _mm_mul_pd(_mm_set1_pd(2), _mm_mul_pd(c2, c)));
+pair all(double v) { return _mm_set1_pd(v); }
+pair round_to_float(pair v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
+pair truncated(pair v) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(v)); }
+pair clamped01(pair v) { return _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), all(1)); }
+pair smoothstep01(pair t) {
+    const pair c = clamped01(t);
+    const pair c2 = c * c;
+    return all(3) * c2 - all(2) * (c2 * c);
 }
-
-// (120 - channel0) * ts + channel0, truncated.
-__m128d toward_grey(__m128d channel0, __m128d ts) {
-    return truncated(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(_mm_set1_pd(GREY), channel0), ts), channel0));
-}
-
-// column_colour of two columns: heights h, x-1 and y-1 neighbours, and a mask that
-// is all ones in the lanes of floor columns. Returns the two words in the low half.
-__m128i column_colours_x2(__m128d hd, __m128d h_prev_x, __m128d h_prev_y, __m128d floor) {
-    // Raised columns.
-    const __m128d th = round_to_float(smoothstep01_x2(round_to_float(times(plus(hd, -4), double(HEIGHT_SCALE)))));
-    const __m128d gx = round_to_float(_mm_sub_pd(hd, h_prev_x));
-    const __m128d gy = _mm_sub_pd(hd, h_prev_y);
-    const __m128d s2 = round_to_float(_mm_add_pd(_mm_mul_pd(gy, gy), _mm_mul_pd(gx, gx)));
-    const __m128d ts = round_to_float(smoothstep01_x2(round_to_float(times(s2, 0.625))));
-    // min/max instead of std::clamp: they differ only in the sign of a zero q,
-    // and 0.3 comes out of either.
-    const __m128d q = clamped01(_mm_div_pd(plus(times(gx, LIGHT_X), LIGHT_Z), _mm_sqrt_pd(plus(s2, 1))));
-    const __m128d m = clamped01(plus(times(q, double(LIGHT_WEIGHT)), AMBIENT));
-    const __m128d red_r = toward_grey(truncated(plus(times(th, 76), 144)), ts);
-    const __m128d green_r = toward_grey(truncated(plus(times(th, 60), 160)), ts);
-    const __m128d blue_r = toward_grey(truncated(plus(times(th, 116), 104)), ts);
-
-    // Floor columns.
-    const __m128d k = clamped01(_mm_sub_pd(_mm_set1_pd(1), times(plus(hd, 0.5), 1.0 / 3)));
-    const __m128d red_f = truncated(_mm_sub_pd(_mm_set1_pd(144), _mm_mul_pd(_mm_set1_pd(14), k)));
-    const __m128d green_f = truncated(plus(times(k, 10), 160));
-    const __m128d blue_f = truncated(plus(times(k, 96), 104));
-
-    auto pick = [floor](__m128d if_floor, __m128d if_raised) {
-        return _mm_or_pd(_mm_and_pd(floor, if_floor), _mm_andnot_pd(floor, if_raised));
-    };
-    const __m128d multiplier = pick(_mm_set1_pd(1), m);
-    const __m128i red = _mm_cvttpd_epi32(_mm_mul_pd(pick(red_f, red_r), multiplier));
-    const __m128i green = _mm_cvttpd_epi32(_mm_mul_pd(pick(green_f, green_r), multiplier));
-    const __m128i blue = _mm_cvttpd_epi32(_mm_mul_pd(pick(blue_f, blue_r), multiplier));
-    const __m128i word = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(red, 16), _mm_slli_epi32(green, 8)), blue);
-    return _mm_or_si128(word, _mm_set1_epi32(static_cast<int>(0x80000000u)));
-}
-
+// trunc((120 - channel0) * ts + channel0)
+pair toward_grey(pair channel0, pair ts) { return truncated((all(GREY) - channel0) * ts + channel0); }
 // Two adjacent floats as doubles.
-__m128d widened_pair(const float* p) {
+pair widened(const float* p) {
     return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
 }
 
-// Colours all columns of row x. Each pair's 128 words are streamed out as soon as
-// they are known: the stores drain to memory while the next pair is computed, which
-// hides most of the arithmetic behind the memory traffic. (A row computed first and
-// stored afterwards takes a quarter longer.) Streaming stores send the lines to
-// memory without reading them first; nothing reads them before the writer.
-void colour_row(int x) {
+// Colour words of two columns (in the low half): heights, x-1 and y-1
+// neighbours, and a mask that is all ones in the lanes of floor columns.
+__m128i column_colours(pair h, pair h_prev_x, pair h_prev_y, pair floor) {
+    // Raised columns.
+    const pair th = round_to_float(smoothstep01(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
+    const pair gx = round_to_float(h - h_prev_x);
+    const pair gy = h - h_prev_y;
+    const pair s2 = round_to_float(gy * gy + gx * gx);
+    const pair ts = round_to_float(smoothstep01(round_to_float(s2 * all(0.625))));
+    const pair q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm_sqrt_pd(s2 + all(1)));
+    const pair m = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+    const pair red_raised = toward_grey(truncated(th * all(76) + all(144)), ts);
+    const pair green_raised = toward_grey(truncated(th * all(60) + all(160)), ts);
+    const pair blue_raised = toward_grey(truncated(th * all(116) + all(104)), ts);
+
+    // Floor columns: their tint, and no shading.
+    const pair k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
+    const auto pick = [floor](pair if_floor, pair if_raised) {
+        return _mm_or_pd(_mm_and_pd(floor, if_floor), _mm_andnot_pd(floor, if_raised));
+    };
+    const pair red = pick(truncated(all(144) - all(14) * k), red_raised);
+    const pair green = pick(truncated(all(160) + all(10) * k), green_raised);
+    const pair blue = pick(truncated(all(104) + all(96) * k), blue_raised);
+    const pair multiplier = pick(all(1), m);
+
+    const __m128i r = _mm_cvttpd_epi32(red * multiplier);
+    const __m128i g = _mm_cvttpd_epi32(green * multiplier);
+    const __m128i b = _mm_cvttpd_epi32(blue * multiplier);
+    const __m128i word = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(g, 8)), b);
+    return _mm_or_si128(word, _mm_set1_epi32(static_cast<int>(0x80000000u)));
+}
+
+}  // namespace pairs
+
+void colour_row_baseline(int x) {
+    using namespace pairs;
     const float* h = height_field + column_index(x, 0);
     const float* h_prev_x = height_field + column_index((x + MAP_SIZE - 1) % MAP_SIZE, 0);
     const std::int32_t* heights = column_height + column_index(x, 0);
     auto* out = reinterpret_cast<__m128i*>(color_map + column_index(x, 0) * MAP_DEPTH);  // 2 MiB aligned storage
     for (int y = 0; y < MAP_SIZE; y += 2) {
         // Column 0's y-neighbour is column 511 of the same row.
-        const __m128d prev_y = y == 0 ? _mm_setr_pd(h[MAP_SIZE - 1], h[0]) : widened_pair(h + y - 1);
-        const __m128i zero_height = _mm_cmpeq_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(heights + y)),
-                                                    _mm_setzero_si128());
-        const __m128d floor = _mm_castsi128_pd(_mm_unpacklo_epi32(zero_height, zero_height));
-        const __m128i pair = column_colours_x2(widened_pair(h + y), widened_pair(h_prev_x + y), prev_y, floor);
-        for (const __m128i word : {_mm_shuffle_epi32(pair, 0x00), _mm_shuffle_epi32(pair, 0x55)})
+        const pair prev_y = y == 0 ? _mm_setr_pd(h[MAP_SIZE - 1], h[0]) : widened(h + y - 1);
+        const __m128i zero = _mm_cmpeq_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(heights + y)),
+                                             _mm_setzero_si128());
+        const pair floor = _mm_castsi128_pd(_mm_unpacklo_epi32(zero, zero));
+        const __m128i words = column_colours(widened(h + y), widened(h_prev_x + y), prev_y, floor);
+        for (const __m128i word : {_mm_shuffle_epi32(words, 0x00), _mm_shuffle_epi32(words, 0x55)})
             for (int i = 0; i < MAP_DEPTH / 4; ++i) _mm_stream_si128(out++, word);
     }
 }
 
 #else
 
-void colour_row(int x) {
+void colour_row_baseline(int x) {
     const int px = (x + MAP_SIZE - 1) % MAP_SIZE;
     for (int y = 0; y < MAP_SIZE; ++y) {
         const std::size_t c = column_index(x, y);
@@ -190,6 +193,92 @@ void colour_row(int x) {
     }
 }
 
+#endif
+
+#if defined(__x86_64__) || defined(__i386__)
+
+// Eight columns per step (AVX-512F), for processors that have it. Only functions
+// marked so carry the target, so no wider instruction can leak into code that runs
+// everywhere.
+#define COLOUR_AVX512 __attribute__((target("avx512f")))
+// GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
+// reports as uninitialised; nothing of it is read.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+namespace octets {
+
+using octet = __m512d;
+
+COLOUR_AVX512 octet all(double v) { return _mm512_set1_pd(v); }
+COLOUR_AVX512 octet round_to_float(octet v) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(v)); }
+COLOUR_AVX512 octet truncated(octet v) { return _mm512_cvtepi32_pd(_mm512_cvttpd_epi32(v)); }
+COLOUR_AVX512 octet clamped01(octet v) { return _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), all(1)); }
+COLOUR_AVX512 octet smoothstep01(octet t) {
+    const octet c = clamped01(t);
+    const octet c2 = c * c;
+    return all(3) * c2 - all(2) * (c2 * c);
+}
+COLOUR_AVX512 octet toward_grey(octet channel0, octet ts) {
+    return truncated((all(GREY) - channel0) * ts + channel0);
+}
+COLOUR_AVX512 octet widened(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
+
+// Colour words of eight columns; floor has the bits of the floor columns' lanes.
+COLOUR_AVX512 __m256i column_colours(octet h, octet h_prev_x, octet h_prev_y, __mmask8 floor) {
+    // Raised columns.
+    const octet th = round_to_float(smoothstep01(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
+    const octet gx = round_to_float(h - h_prev_x);
+    const octet gy = h - h_prev_y;
+    const octet s2 = round_to_float(gy * gy + gx * gx);
+    const octet ts = round_to_float(smoothstep01(round_to_float(s2 * all(0.625))));
+    const octet q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm512_sqrt_pd(s2 + all(1)));
+    const octet m = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+    const octet red_raised = toward_grey(truncated(th * all(76) + all(144)), ts);
+    const octet green_raised = toward_grey(truncated(th * all(60) + all(160)), ts);
+    const octet blue_raised = toward_grey(truncated(th * all(116) + all(104)), ts);
+
+    // Floor columns: their tint, and no shading.
+    const octet k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
+    const octet red = _mm512_mask_blend_pd(floor, red_raised, truncated(all(144) - all(14) * k));
+    const octet green = _mm512_mask_blend_pd(floor, green_raised, truncated(all(160) + all(10) * k));
+    const octet blue = _mm512_mask_blend_pd(floor, blue_raised, truncated(all(104) + all(96) * k));
+    const octet multiplier = _mm512_mask_blend_pd(floor, m, all(1));
+
+    const __m256i r = _mm512_cvttpd_epi32(red * multiplier);
+    const __m256i g = _mm512_cvttpd_epi32(green * multiplier);
+    const __m256i b = _mm512_cvttpd_epi32(blue * multiplier);
+    const __m256i word = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi32(r, 16), _mm256_slli_epi32(g, 8)), b);
+    return _mm256_or_si256(word, _mm256_set1_epi32(static_cast<int>(0x80000000u)));
+}
+
+}  // namespace octets
+
+COLOUR_AVX512 void colour_row_avx512(int x) {
+    using namespace octets;
+    const float* h = height_field + column_index(x, 0);
+    const float* h_prev_x = height_field + column_index((x + MAP_SIZE - 1) % MAP_SIZE, 0);
+    const std::int32_t* heights = column_height + column_index(x, 0);
+    auto* out = reinterpret_cast<__m512i*>(color_map + column_index(x, 0) * MAP_DEPTH);  // 2 MiB aligned storage
+    for (int y = 0; y < MAP_SIZE; y += 8) {
+        // Column 0's y-neighbour is column 511 of the same row.
+        const octet prev_y = y == 0 ? _mm512_setr_pd(h[MAP_SIZE - 1], h[0], h[1], h[2], h[3], h[4], h[5], h[6])
+                                    : widened(h + y - 1);
+        const __m256i zero = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(heights + y)),
+                                                _mm256_setzero_si256());
+        const auto floor = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(zero)));
+        alignas(32) std::uint32_t words[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(words),
+                           column_colours(widened(h + y), widened(h_prev_x + y), prev_y, floor));
+        for (const std::uint32_t word : words) {
+            const __m512i line = _mm512_set1_epi32(static_cast<int>(word));
+            for (int i = 0; i < MAP_DEPTH / 16; ++i) _mm512_stream_si512(out++, line);
+        }
+    }
+}
+
+#pragma GCC diagnostic pop
 #endif
 
 }  // namespace
@@ -204,7 +293,7 @@ void colour_columns_with(vector_path path) {
             continue;
         }
 #endif
-        colour_row(x);
+        colour_row_baseline(x);
     }
 #if defined(__SSE2__)
     _mm_sfence();  // the streamed lines are visible before anything reads them
