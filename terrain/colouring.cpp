@@ -203,9 +203,11 @@ void colour_row_baseline(int x) {
 #define COLOUR_AVX512 __attribute__((target("avx512f")))
 // GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
 // reports as uninitialised; nothing of it is read.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace octets {
 
@@ -278,7 +280,9 @@ COLOUR_AVX512 void colour_row_avx512(int x) {
     }
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 }  // namespace

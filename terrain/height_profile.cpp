@@ -231,9 +231,11 @@ void fill_row_heights_baseline(float* heights, const row_profile& row, std::int3
 #define PROFILE_AVX512 __attribute__((target("avx512f")))
 // GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
 // reports as uninitialised; nothing of it is read.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 PROFILE_AVX512 __m512d all(double v) { return _mm512_set1_pd(v); }
 PROFILE_AVX512 __m512d round_to_float(__m512d v) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(v)); }
@@ -264,7 +266,9 @@ PROFILE_AVX512 void fill_row_heights_avx512(float* heights, const row_profile& r
     }
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 }  // namespace
