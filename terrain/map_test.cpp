@@ -76,8 +76,8 @@ TEST(GenerateMap, SameVolumeAsThePlainStagesForManySeeds) {
     // The whole generator, fast stages against plain ones, with and without the
     // start regions: every voxel's solidity and colour. The volume is scrambled
     // before the fast run, so a voxel it leaves unwritten shows.
-    static std::vector<std::uint8_t> solid(VOXEL_COUNT);
-    static std::vector<std::uint32_t> colour(VOXEL_COUNT);
+    std::vector<std::uint8_t> solid(VOXEL_COUNT);
+    std::vector<std::uint32_t> colour(VOXEL_COUNT);
     for (std::uint32_t seed : {1u, 0xFFFFFFFFu, 0x9E3779B9u}) {
         for (bool regions : {false, true}) {
             debug_regions = regions;
