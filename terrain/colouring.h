@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+enum class vector_path;  // terrain/vector_path.h
+
 /// 0 below 0, 1 above 1, otherwise 3t^2 - 2t^3 evaluated as 3 * (t * t) - 2 * ((t * t) * t).
 double smoothstep01(float t);
 
@@ -15,4 +17,9 @@ std::uint32_t column_colour(float h, float h_prev_x, float h_prev_y, std::int32_
 
 /// Stores column_colour of every column into all 64 voxels of that column in color_map,
 /// reading height_field and column_height; neighbours wrap around the map's edges.
+/// Several columns per step, and color_map is written once, in memory order.
 void colour_columns();
+/// colour_columns on the given vector path, which must be supported.
+void colour_columns_with(vector_path path);
+/// The same, one column_colour per column: the reference for colour_columns.
+void colour_columns_plain();

@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
+#include <random>
+#include <vector>
 
+#include "terrain/vector_path.h"
+#include "terrain/vector_path_test.h"
 #include "terrain/volume.h"
 
 namespace {
@@ -13,6 +20,42 @@ struct colour_case {
     std::int32_t column_height;
     std::uint32_t expected;
     const char* what;
+};
+
+// Flat, sloped and floor columns with their known colours.
+const colour_case WORKED[] = {
+    {4, 4, 4, 4, 0x807B8959, "flat, h <= 4: th 0, ts 0, m 0.86"},
+    {1.5f, 1.5f, 1.5f, 1, 0x807B8959, "flat, h <= 4"},
+    {24, 24, 24, 24, 0x80BDBDBD, "flat, h >= 24"},
+    {40, 40, 40, 40, 0x80BDBDBD, "flat, h >= 24"},
+    {14, 14, 14, 14, 0x809CA38B, "flat, th 0.5"},
+    {5, 4, 5, 5, 0x807E8371, "x-neighbour below: lit"},
+    {5, 6, 5, 5, 0x8032342D, "x-neighbour above: shaded"},
+    {5, 5, 4, 5, 0x80585B4F, "y-neighbour below"},
+    {10, 12, 10, 10, 0x80242424, "q clamped to 0, m = 0.3"},
+    {10, 8, 10, 10, 0x806F6F6F, "steep, toward the light"},
+    {-0.5f, -0.5f, -0.5f, 0, 0x8082AAC8, "floor, deepest tint"},
+    {-3, -3, -3, 0, 0x8082AAC8, "floor, k clamped to 1"},
+    {0.5f, 0.5f, 0.5f, 0, 0x8086A6A8, "floor"},
+    {2.5f, 2.5f, 2.5f, 0, 0x8090A068, "floor, k 0"},
+    {0.5f, 9, -7, 0, 0x8086A6A8, "floor ignores slope"},
+};
+
+// Heights found by search so that the named mistake changes the colour word.
+const colour_case ROUNDING[] = {
+    {5.93672991f, 5.93672991f, 5.93672991f, 5, 0x807D8A5C, "height scale 0.05 as double"},
+    {7.20885706f, 7.20885706f, 7.20885706f, 7, 0x80808D60, "(h - 4) * 0.05f not rounded"},
+    {5.35550976f, 5.35550976f, 5.35550976f, 5, 0x807C895A, "th not rounded"},
+    {2.44f, 0.44f, 4.44f, 2, 0x805B5B5B, "gx not rounded"},
+    {1.00f, 0.60f, 0.20f, 1, 0x806F755D, "gy rounded"},
+    {2.07f, -0.24f, 1.66f, 2, 0x806C6C6C, "s2 not rounded"},
+    {18.04f, 17.63f, 17.16f, 18, 0x807B7C79, "s2 * 0.625 not rounded"},
+    {7.02f, 5.98f, 7.74f, 7, 0x806E6E6E, "ts not rounded"},
+    {22.36f, 20.36f, 20.36f, 22, 0x805B5B5B, "light x 0.6f instead of the double"},
+    {20.79f, 21.15f, 20.84f, 20, 0x8091918E, "light z 0.8f instead of the double"},
+    {11.85f, 11.10f, 11.85f, 11, 0x809AA187, "light weight 0.7 as double / ambient 0.3f"},
+    {10, 9.99984932f, 10, 10, 0x8088936E, "slope fade as red0 * (1 - ts) + 120 * ts"},
+    {0.75f, 0.75f, -0.73f, 0, 0x8087A5A0, "floor 1/3 as float"},
 };
 
 void expect_colours(const colour_case* begin, const colour_case* end) {
@@ -34,46 +77,9 @@ TEST(Smoothstep, ClampsOutsideZeroToOne) {
     EXPECT_EQ(smoothstep01(0.038f), 0x1.14b5b248c58e6p-8);
 }
 
-TEST(ColumnColour, WorkedExamples) {
-    const colour_case cases[] = {
-        {4, 4, 4, 4, 0x807B8959, "flat, h <= 4: th 0, ts 0, m 0.86"},
-        {1.5f, 1.5f, 1.5f, 1, 0x807B8959, "flat, h <= 4"},
-        {24, 24, 24, 24, 0x80BDBDBD, "flat, h >= 24"},
-        {40, 40, 40, 40, 0x80BDBDBD, "flat, h >= 24"},
-        {14, 14, 14, 14, 0x809CA38B, "flat, th 0.5"},
-        {5, 4, 5, 5, 0x807E8371, "x-neighbour below: lit"},
-        {5, 6, 5, 5, 0x8032342D, "x-neighbour above: shaded"},
-        {5, 5, 4, 5, 0x80585B4F, "y-neighbour below"},
-        {10, 12, 10, 10, 0x80242424, "q clamped to 0, m = 0.3"},
-        {10, 8, 10, 10, 0x806F6F6F, "steep, toward the light"},
-        {-0.5f, -0.5f, -0.5f, 0, 0x8082AAC8, "floor, deepest tint"},
-        {-3, -3, -3, 0, 0x8082AAC8, "floor, k clamped to 1"},
-        {0.5f, 0.5f, 0.5f, 0, 0x8086A6A8, "floor"},
-        {2.5f, 2.5f, 2.5f, 0, 0x8090A068, "floor, k 0"},
-        {0.5f, 9, -7, 0, 0x8086A6A8, "floor ignores slope"},
-    };
-    expect_colours(std::begin(cases), std::end(cases));
-}
+TEST(ColumnColour, WorkedExamples) { expect_colours(std::begin(WORKED), std::end(WORKED)); }
 
-TEST(ColumnColour, EveryRoundingPointAndConstantShows) {
-    // Heights found by search so that the named mistake changes the colour word.
-    const colour_case cases[] = {
-        {5.93672991f, 5.93672991f, 5.93672991f, 5, 0x807D8A5C, "height scale 0.05 as double"},
-        {7.20885706f, 7.20885706f, 7.20885706f, 7, 0x80808D60, "(h - 4) * 0.05f not rounded"},
-        {5.35550976f, 5.35550976f, 5.35550976f, 5, 0x807C895A, "th not rounded"},
-        {2.44f, 0.44f, 4.44f, 2, 0x805B5B5B, "gx not rounded"},
-        {1.00f, 0.60f, 0.20f, 1, 0x806F755D, "gy rounded"},
-        {2.07f, -0.24f, 1.66f, 2, 0x806C6C6C, "s2 not rounded"},
-        {18.04f, 17.63f, 17.16f, 18, 0x807B7C79, "s2 * 0.625 not rounded"},
-        {7.02f, 5.98f, 7.74f, 7, 0x806E6E6E, "ts not rounded"},
-        {22.36f, 20.36f, 20.36f, 22, 0x805B5B5B, "light x 0.6f instead of the double"},
-        {20.79f, 21.15f, 20.84f, 20, 0x8091918E, "light z 0.8f instead of the double"},
-        {11.85f, 11.10f, 11.85f, 11, 0x809AA187, "light weight 0.7 as double / ambient 0.3f"},
-        {10, 9.99984932f, 10, 10, 0x8088936E, "slope fade as red0 * (1 - ts) + 120 * ts"},
-        {0.75f, 0.75f, -0.73f, 0, 0x8087A5A0, "floor 1/3 as float"},
-    };
-    expect_colours(std::begin(cases), std::end(cases));
-}
+TEST(ColumnColour, EveryRoundingPointAndConstantShows) { expect_colours(std::begin(ROUNDING), std::end(ROUNDING)); }
 
 TEST(ColourColumns, NeighboursWrapAroundAndAllWordsOfAColumnAreEqual) {
     clear_volume();
@@ -98,5 +104,70 @@ TEST(ColourColumns, NeighboursWrapAroundAndAllWordsOfAColumnAreEqual) {
     EXPECT_EQ(colours_of(300, 300), 0x8082AAC8u);
     EXPECT_EQ(colours_of(301, 300), column_colour(5, -0.5f, 5, 5));
     EXPECT_EQ(colours_of(200, 200), 0x807B8959u);
+    clear_volume();
+}
+
+TEST(ColourColumns, WholeMapGivesEveryKnownColourWhereverTheColumnStands) {
+    // Each case three times: at x = 0 (x-neighbour across the wrap), at y = 0
+    // (y-neighbour across the wrap, first lane of a vector) and inside the map,
+    // at varying lanes; the cells of different cases are apart. On every path.
+    clear_volume();
+    std::vector<colour_case> cases(std::begin(WORKED), std::end(WORKED));
+    cases.insert(cases.end(), std::begin(ROUNDING), std::end(ROUNDING));
+    auto place = [](const colour_case& c, int x, int y) {
+        height_field[column_index(x, y)] = c.h;
+        column_height[column_index(x, y)] = c.column_height;
+        height_field[column_index((x + 511) % 512, y)] = c.h_prev_x;
+        height_field[column_index(x, (y + 511) % 512)] = c.h_prev_y;
+    };
+    const auto spots = [](int i) {
+        const int d = 10 * i + 5;
+        return std::array<std::pair<int, int>, 3>{{{0, d}, {d, 0}, {d, d + 3}}};
+    };
+    for (int i = 0; i < int(cases.size()); ++i)
+        for (auto [x, y] : spots(i)) place(cases[i], x, y);
+    for (vector_path path : supported_paths()) {
+        colour_columns_with(path);
+        for (int i = 0; i < int(cases.size()); ++i)
+            for (auto [x, y] : spots(i))
+                EXPECT_EQ(color_map[column_index(x, y) * MAP_DEPTH + 63], cases[i].expected)
+                    << std::hex << path_name(path) << " (" << x << ", " << y << "): " << cases[i].what;
+    }
+    clear_volume();
+}
+
+TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
+    // Random fields of several kinds: gentle and steep slopes, floor and raised
+    // columns side by side, heights around the ends of the height and floor ramps,
+    // on quarter steps (ties for the truncations) and out of range. Column heights
+    // come from the heights before a random offset, as in the generator, or at random.
+    struct field_kind {
+        float lo, hi;     // heights uniform in lo..hi
+        float step;       // 0, or heights rounded to multiples of it
+        bool any_height;  // column_height at random instead of from the height
+    };
+    const field_kind kinds[] = {
+        {-3, 30, 0, false}, {-1, 4, 0, false}, {-40, 100, 0, true}, {-2, 26, 0.25f, false}, {0, 3, 0.5f, true},
+    };
+    std::mt19937 random(12345);
+    std::vector<std::uint32_t> plain(VOXEL_COUNT);
+    for (const field_kind& kind : kinds) {
+        std::uniform_real_distribution<float> height(kind.lo, kind.hi);
+        std::uniform_real_distribution<float> offset(0, 2.5f);
+        for (std::size_t c = 0; c < COLUMN_COUNT; ++c) {
+            float h = height(random);
+            if (kind.step != 0) h = std::round(h / kind.step) * kind.step;
+            column_height[c] = kind.any_height ? static_cast<std::int32_t>(random() % 3) * 20 : std::max(0, int(h));
+            height_field[c] = kind.any_height ? h : h + offset(random);
+        }
+        colour_columns_plain();
+        std::copy(color_map, color_map + VOXEL_COUNT, plain.begin());
+        for (vector_path path : supported_paths()) {
+            std::fill_n(color_map, VOXEL_COUNT, 0u);
+            colour_columns_with(path);
+            ASSERT_EQ(std::memcmp(plain.data(), color_map, VOXEL_COUNT * 4), 0)
+                << path_name(path) << ", heights " << kind.lo << ".." << kind.hi;
+        }
+    }
     clear_volume();
 }

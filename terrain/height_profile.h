@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+enum class vector_path;  // terrain/vector_path.h
+
 /// The eighteen shape parameters, each in the precision it is kept in, plus the
 /// x-differences of the bilinear blend. Corner arrays are ordered 00, 10, 01, 11
 /// (first digit: the x blend factor's end, second: the y factor's end).
@@ -61,5 +63,11 @@ row_profile make_row_profile(const shape_params& p, int x);
 /// Height of column y (0..511) of a row: the ring weight blends low and high profile.
 float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent);
 
-/// Writes profile_height of every column into height_field.
+/// Writes profile_height of every column into height_field, bit for bit, but
+/// evaluates cos and pow once per distinct distance instead of once per column.
+/// Uses noise_field_b as its scratch space.
 void fill_profile_heights(const shape_params& p);
+/// fill_profile_heights on the given vector path, which must be supported.
+void fill_profile_heights_with(const shape_params& p, vector_path path);
+/// The same, one profile_height per column: the reference for fill_profile_heights.
+void fill_profile_heights_plain(const shape_params& p);

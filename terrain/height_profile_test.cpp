@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 #include "numerics/rng.h"
+#include "terrain/vector_path.h"
+#include "terrain/vector_path_test.h"
 #include "terrain/volume.h"
 
 // Maps are reproducible only with the exact rounding points, and many one-point
@@ -199,4 +205,27 @@ TEST(ProfileHeight, WeightIsAppliedToTheDifferenceOfTheProfiles) {
     b.edge_base_0 = -0.46f, b.edge_base_ydiff = -3.85f;
     b.edge_rise_0 = 5.57f, b.edge_rise_ydiff = 2.84f;
     EXPECT_EQ(profile_height(b, 162, 29.43f, 0.86f), 0x1.527d6ep-1f);  // not edge * R + centre * (1 - R)
+}
+
+TEST(ProfileHeight, WholeMapFillAgreesWithOneColumnAtATime) {
+    // The whole-map fill shares one ring weight among all columns of the same
+    // distance; every height must still be the per-column one, bit for bit. Draws
+    // at both ends of their ranges and random ones, so the exponent, the frequency
+    // and the blend corners all vary.
+    std::vector<float> plain(COLUMN_COUNT);
+    rng_seed(0x5EED);
+    for (int set = 0; set < 24; ++set) {
+        double r[18];
+        for (double& d : r) d = set == 0 ? 0.0 : set == 1 ? 0xffffffffp-32 : rng_unit();
+        const shape_params p = shape_params_from_draws(r);
+        fill_profile_heights_plain(p);
+        std::copy(height_field, height_field + COLUMN_COUNT, plain.begin());
+        for (vector_path path : supported_paths()) {
+            std::fill_n(height_field, COLUMN_COUNT, 0.0f);
+            fill_profile_heights_with(p, path);
+            ASSERT_EQ(std::memcmp(plain.data(), height_field, COLUMN_COUNT * sizeof(float)), 0)
+                << path_name(path) << ", draw set " << set;
+        }
+    }
+    clear_volume();
 }

@@ -40,3 +40,8 @@ void generate_map() {
     generate_terrain();
     if (debug_regions != 0) paint_start_regions();
 }
+
+void generate_map_plain() {
+    generate_terrain_plain();
+    if (debug_regions != 0) paint_start_regions();
+}

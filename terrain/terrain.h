@@ -8,8 +8,11 @@
 #include "terrain/height_profile.h"  // shape parameters, tile_fold, profile heights
 
 /// Fills height_field, column_height, solid_map and color_map (generator orientation)
-/// from the seeded random source, drawing exactly 24 values.
+/// from the seeded random source, drawing exactly 24 values. Writes solid_map and
+/// color_map once each, in memory order.
 void generate_terrain();
+/// The same bits from the plain stages, column by column: the reference for generate_terrain.
+void generate_terrain_plain();
 
 /// Integer column height of a height: truncated toward zero, negative raised to 0,
 /// no upper limit.
@@ -18,3 +21,5 @@ std::int32_t column_height_of(float h);
 /// Sets column_height from height_field and makes every column solid from z = 0
 /// up to its column height (all 64 voxels when it is 63 or more).
 void fill_solid_columns();
+/// The same, voxel by voxel: the reference for fill_solid_columns.
+void fill_solid_columns_plain();

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "numerics/rng.h"
 #include "terrain/volume.h"
@@ -65,6 +68,31 @@ TEST(GenerateTerrain, SeedOneGivesTheKnownColumns) {
         EXPECT_EQ(std::count(colours, colours + MAP_DEPTH, colours[0]), MAP_DEPTH) << c.x << ", " << c.y;
         EXPECT_EQ(std::count(solid, solid + c.height + 1, 1), c.height + 1) << c.x << ", " << c.y;
         EXPECT_EQ(std::count(solid, solid + MAP_DEPTH, 1), c.height + 1) << c.x << ", " << c.y;
+    }
+    clear_volume();
+}
+
+TEST(SolidColumns, WholeMapAgreesWithVoxelByVoxel) {
+    // Heights around every point where a column's voxel count changes, far below
+    // the floor and far above the top.
+    clear_volume();
+    std::mt19937 random(777);
+    std::uniform_real_distribution<float> height(-70, 140);
+    std::vector<std::uint8_t> plain(VOXEL_COUNT);
+    std::vector<std::int32_t> plain_heights(COLUMN_COUNT);
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t c = 0; c < COLUMN_COUNT; ++c) {
+            const float near_integer = static_cast<float>(int(c % 131) - 2) + (round == 0 ? 0.0f : -0.25f);
+            height_field[c] = c % 2 ? height(random) : near_integer;
+        }
+        fill_solid_columns_plain();
+        std::copy(solid_map, solid_map + VOXEL_COUNT, plain.begin());
+        std::copy(column_height, column_height + COLUMN_COUNT, plain_heights.begin());
+        std::fill_n(solid_map, VOXEL_COUNT, 7);
+        std::fill_n(column_height, COLUMN_COUNT, -1);
+        fill_solid_columns();
+        ASSERT_EQ(std::memcmp(plain.data(), solid_map, VOXEL_COUNT), 0) << "round " << round;
+        ASSERT_EQ(std::memcmp(plain_heights.data(), column_height, COLUMN_COUNT * 4), 0) << "round " << round;
     }
     clear_volume();
 }
