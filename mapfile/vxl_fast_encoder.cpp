@@ -215,7 +215,10 @@ vxl_file_image flip_and_encode_vxl_map() {
         const mask* solid = rows[x - 1].at + 1;
         for (int y = 0; y < MAP_SIZE; ++y) {
             std::uint32_t* colours = color_map + voxel_index(x - 1, y, 0);
-            flip_colour_column(colours);
+            // Flipped, a column of one colour (every generated column) reads the same:
+            // checking costs a read that the flip does anyway, and saves writing its
+            // 256 bytes back.
+            if (!is_one_colour(colours)) flip_colour_column(colours);
             at[y] = std::size_t(put_column(file + at[y], solid[y], rows.exposed[y], colours) - file);
         }
     }
