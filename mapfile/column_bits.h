@@ -30,6 +30,14 @@ inline std::uint64_t reverse_bytes(std::uint64_t w) {
 #endif
 }
 
+/// the 64 bits of w in the opposite order
+inline std::uint64_t reverse_bits(std::uint64_t w) {
+    w = reverse_bytes(w);
+    w = (w & 0xF0F0F0F0F0F0F0F0u) >> 4 | (w & 0x0F0F0F0F0F0F0F0Fu) << 4;
+    w = (w & 0xCCCCCCCCCCCCCCCCu) >> 2 | (w & 0x3333333333333333u) << 2;
+    return (w & 0xAAAAAAAAAAAAAAAAu) >> 1 | (w & 0x5555555555555555u) << 1;
+}
+
 /// the 8 bytes at p, the byte at the lowest address lowest
 inline std::uint64_t load_le64(const std::uint8_t* p) {
     std::uint64_t w;

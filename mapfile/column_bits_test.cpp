@@ -40,6 +40,18 @@ TEST(ColumnBits, MaskHasABitForEveryNonZeroByte) {
     EXPECT_EQ(solid_mask(high.bytes), column_mask{1} << 5 | column_mask{1} << 63);
 }
 
+TEST(ColumnBits, ReversedBitsAreTheMaskOfTheFlippedColumn) {
+    std::mt19937_64 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        const column before = random_column(random);
+        column reversed;
+        for (int z = 0; z < 64; ++z) reversed.bytes[z] = before.bytes[63 - z];
+        ASSERT_EQ(reverse_bits(expected_mask(before)), expected_mask(reversed));
+    }
+    EXPECT_EQ(reverse_bits(1), column_mask{1} << 63);
+    EXPECT_EQ(reverse_bits(0x0123456789ABCDEFu), 0xF7B3D591E6A2C480u);
+}
+
 TEST(ColumnBits, FlipReversesTheColumnAndReturnsTheFlippedMask) {
     std::mt19937_64 random(4);
     for (int round = 0; round < 20000; ++round) {

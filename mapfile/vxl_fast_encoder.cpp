@@ -1,7 +1,16 @@
 #include "mapfile/vxl_fast_encoder.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <memory>
+#include <new>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "mapfile/column_bits.h"
 #include "mapfile/vxl_format.h"
@@ -106,13 +115,23 @@ std::uint32_t span_header(int span_length, int top_start, int top_end, int air_s
            std::uint32_t(air_start & 0xFF) << 24;
 }
 
-std::uint8_t* put_colours(std::uint8_t* out, const std::uint32_t* colours, int from, int to) {
+// A column's colour words as the file lists them: the word of file z is at[step * z].
+// A column in file orientation has step 1; one in generator orientation (z = 0
+// lowest) is read from its top word down, with step -1, so that it need not be
+// flipped first.
+struct colour_column {
+    const std::uint32_t* at;
+    std::ptrdiff_t step;
+    std::uint32_t operator[](int z) const { return at[step * z]; }
+};
+
+std::uint8_t* put_colours(std::uint8_t* out, colour_column colours, int from, int to) {
     for (int z = from; z < to; ++z, out += VXL_COLOR_BYTES) store_le32(out, colours[z]);
     return out;
 }
 
 // Writes the record of any column at out, span by span; returns its end.
-[[gnu::noinline]] std::uint8_t* put_spans(std::uint8_t* out, mask solid, mask exposed, const std::uint32_t* colours) {
+[[gnu::noinline]] std::uint8_t* put_spans(std::uint8_t* out, mask solid, mask exposed, colour_column colours) {
     for_each_span(solid, exposed, [&](const span& s) {
         const int length =
             s.bottom_stop == MAP_DEPTH ? 0 : 1 + (s.top_stop - s.top_start) + (s.bottom_stop - s.bottom_start);
@@ -124,75 +143,177 @@ std::uint8_t* put_colours(std::uint8_t* out, const std::uint32_t* colours, int f
 }
 
 // Writes the record of one column at out; returns the end of what it wrote.
-std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, const std::uint32_t* colours) {
+std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, colour_column colours) {
     int top, run;
     if (!is_ground(solid, exposed, top, run)) return put_spans(out, solid, exposed, colours);
     store_le32(out, span_header(0, top, top + run - 1, 0));
     return put_colours(out + VXL_SPAN_HEADER_BYTES, colours, top, top + run);
 }
 
-// ---- rows of masks
+// ---- column shapes
+//
+// Nearly every column of a generated map is ground: in file orientation air down
+// to a top voxel t, then solid to the bottom. If its four side neighbours are
+// ground too, its exposed voxels are one run from t down to the deepest top among
+// the neighbours (a neighbour's air beside it), at least t itself; its record is
+// one span, 0, t, t + run - 1, 0, and the run's colours. Such columns are sized and
+// written from one byte per column, their top; every other column goes through
+// the masks and spans above.
 
-// The masks of one x-row of columns (y = 0..511) at [y + 1], between two guards
-// of all ones: a neighbour beyond the map's edge never exposes.
-struct mask_row {
-    mask at[MAP_SIZE + 2];
+// Top of a ground column: 0 (all solid) to 64 (all air); OTHER_SHAPE otherwise.
+constexpr std::uint8_t OTHER_SHAPE = 0xFF;
+// Run of a column whose record needs the masks: not ground, solid to the top (the
+// voxel at z = 0 is the hidden-voxel case), or beside a column that is not ground.
+constexpr std::uint8_t GENERAL = 0xFF;
+
+// The top byte of a column from its mask in generator orientation, where ground
+// is the low bits: solid from z = 0 up, so that its file top is the count of
+// high zero bits.
+std::uint8_t top_byte(mask generator_mask) {
+    return (generator_mask & (generator_mask + 1)) == 0 ? std::uint8_t(std::countl_zero(generator_mask)) : OTHER_SHAPE;
+}
+
+// The top bytes of every column, with a guard all round: beyond the map's edge is
+// solid as far as exposure goes, which is ground of top 0.
+class column_tops {
+  public:
+    static constexpr int STRIDE = MAP_SIZE + 32;  // 16 guard bytes either side keep rows aligned
+    static constexpr std::size_t BYTES = std::size_t{MAP_SIZE + 2} * STRIDE;
+
+    explicit column_tops(std::uint8_t* storage) : bytes_(storage) {
+        std::fill_n(bytes_, STRIDE, 0);
+        std::fill_n(bytes_ + std::size_t{MAP_SIZE + 1} * STRIDE, STRIDE, 0);
+        for (int x = 0; x < MAP_SIZE; ++x) row(x)[-1] = row(x)[MAP_SIZE] = 0;
+    }
+    // x-row x, y = 0..511; x may be -1 or 512 (the guard rows), y -1 or 512.
+    std::uint8_t* row(int x) const { return bytes_ + std::size_t(x + 1) * STRIDE + 16; }
+
+  private:
+    std::uint8_t* bytes_;
 };
 
-// Three x-rows at a time: the row being sized or encoded and its two side rows,
-// and the exposed voxels of the middle one.
-struct mask_rows {
-    mask_row ring[3];
-    mask_row edge;  // the rows beyond x = 0 and x = 511
-    mask exposed[MAP_SIZE];
-
-    mask_rows() {
-        for (mask_row& r : ring) r.at[0] = r.at[MAP_SIZE + 1] = ALL;
-        for (mask& m : edge.at) m = ALL;
+void read_tops_baseline(const column_tops& tops) {
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        std::uint8_t* row = tops.row(x);
+        for (int y = 0; y < MAP_SIZE; ++y) row[y] = top_byte(solid_mask(solid_map + voxel_index(x, y, 0)));
     }
-    mask_row& operator[](int x) { return x < 0 || x >= MAP_SIZE ? edge : ring[x % 3]; }
+}
 
-    // Fills exposed with the exposed voxels of the columns of x-row x, once the rows
-    // on both sides of it are in.
-    void expose_row(int x) {
-        const mask* before = (*this)[x - 1].at + 1;
-        const mask* row = (*this)[x].at + 1;
-        const mask* after = (*this)[x + 1].at + 1;
-        for (int y = 0; y < MAP_SIZE; ++y)
-            exposed[y] = exposed_bits(row[y], before[y] & after[y] & row[y - 1] & row[y + 1]);
+#if defined(__x86_64__) || defined(__i386__)
+// With AVX-512BW a column is one load and one compare into a 64-bit mask. Only this
+// function carries the target, and it runs only where the processor reports it.
+__attribute__((target("avx512f,avx512bw"))) void read_tops_avx512(const column_tops& tops) {
+    const auto* column = reinterpret_cast<const __m512i*>(solid_map);  // 64-byte columns, aligned
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        std::uint8_t* row = tops.row(x);
+        for (int y = 0; y < MAP_SIZE; ++y, ++column) {
+            const __m512i v = _mm512_load_si512(column);
+            row[y] = top_byte(_mm512_test_epi8_mask(v, v));
+        }
     }
+}
+#endif
+
+void read_tops(const column_tops& tops) {
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    if (wide) {
+        read_tops_avx512(tops);
+        return;
+    }
+#endif
+    read_tops_baseline(tops);
+}
+
+// The runs of x-row x: the length of the exposed run of each ground column whose
+// neighbours are all ground (0 for a column of air), GENERAL for the others.
+void row_runs(const column_tops& tops, int x, std::uint8_t* runs) {
+    const std::uint8_t* before = tops.row(x - 1);
+    const std::uint8_t* row = tops.row(x);
+    const std::uint8_t* after = tops.row(x + 1);
+#if defined(__SSE2__)
+    const __m128i one = _mm_set1_epi8(1), air = _mm_set1_epi8(64), other = _mm_set1_epi8(char(OTHER_SHAPE));
+    for (int y = 0; y < MAP_SIZE; y += 16) {
+        const auto load = [](const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+        const __m128i own = load(row + y);
+        // Deepest neighbouring top; OTHER_SHAPE, the largest byte, wins over all.
+        const __m128i deepest =
+            _mm_max_epu8(_mm_max_epu8(load(before + y), load(after + y)), _mm_max_epu8(load(row + y - 1), load(row + y + 1)));
+        const __m128i run = _mm_sub_epi8(_mm_max_epu8(_mm_add_epi8(own, one), deepest), own);
+        const __m128i general = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(own, _mm_setzero_si128()), _mm_cmpeq_epi8(own, other)),
+                                             _mm_cmpeq_epi8(deepest, other));
+        // A column of air has nothing exposed, whatever stands beside it.
+        const __m128i result = _mm_andnot_si128(_mm_cmpeq_epi8(own, air), _mm_or_si128(run, general));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(runs + y), result);
+    }
+#else
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        const int own = row[y];
+        const int deepest = std::max(std::max(before[y], after[y]), std::max(row[y - 1], row[y + 1]));
+        if (own == MAP_DEPTH)
+            runs[y] = 0;
+        else if (own == 0 || own == OTHER_SHAPE || deepest == OTHER_SHAPE)
+            runs[y] = GENERAL;
+        else
+            runs[y] = std::uint8_t(std::max(own + 1, deepest) - own);
+    }
+#endif
+}
+
+// ---- columns through their masks
+
+// Mask of column (x, y) in file orientation; all solid beyond the map's edge.
+mask file_mask(int x, int y) {
+    if (x < 0 || x >= MAP_SIZE || y < 0 || y >= MAP_SIZE) return ALL;
+    return reverse_bits(solid_mask(solid_map + voxel_index(x, y, 0)));
+}
+
+struct column_masks {
+    mask solid, exposed;
 };
+
+column_masks masks_of(int x, int y) {
+    const mask solid = file_mask(x, y);
+    const mask sides = file_mask(x - 1, y) & file_mask(x + 1, y) & file_mask(x, y - 1) & file_mask(x, y + 1);
+    return {solid, exposed_bits(solid, sides)};
+}
 
 }  // namespace
 
-// Two walks in memory order (x slowest, then y). The file lists x fastest, so a
-// column's record lands far from its memory neighbours' records; the first walk
-// therefore only measures every record (and flips solid_map, reading each column
-// once), which fixes where each file row starts. The second walk rebuilds the
-// masks from the flipped solid_map, flips each colour column and writes its record
-// at once, while those 256 bytes are still in the cache. Colours are thus read and
-// written once, as the flip alone would; the price is a second read of solid_map.
-// Keeping all masks instead (2 MiB) would save that read but not fit the memory
-// the run may take.
-vxl_file_image flip_and_encode_vxl_map() {
-    // Room for the largest file first, as address space only: if even that is
-    // refused, the volume is left as it was.
+// Two walks in memory order (x slowest, then y) over one byte per column. The file
+// lists x fastest, so a column's record lands far from its memory neighbours'
+// records; the first walk therefore only measures every record, which fixes where
+// each file row starts, and the second writes each record in its place. solid_map
+// is read once, into the top bytes (and again only for columns that are not ground
+// among ground); of color_map only the words that go into the file are read.
+//
+// The volume is read in generator orientation and left so: a column's file mask
+// is its mask with the bits reversed, and its colours are read from the top down.
+// Flipping the volume in place first would read and write all of its 80 MiB.
+// How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
+constexpr int COLOUR_PREFETCH = 8;
+
+vxl_file_image encode_vxl_map_fast() {
+    // Room for the largest file first, as address space only.
     vxl_file_image image{reserve_file_buffer(COLUMN_COUNT * VXL_MAX_COLUMN_BYTES), 0};
     if (!image.bytes) return image;
+    const std::unique_ptr<std::uint8_t[]> top_storage(new (std::nothrow) std::uint8_t[column_tops::BYTES]);
+    if (!top_storage) return {};
+    const column_tops tops(top_storage.get());
+    read_tops(tops);
 
-    mask_rows rows;
+    alignas(16) std::uint8_t runs[MAP_SIZE];
     std::array<std::size_t, MAP_SIZE> row_bytes{};  // per file row: all columns of one y
-
-    // An x-row is measured once the row after it is in: at step x, row x - 1.
-    for (int x = 0; x <= MAP_SIZE; ++x) {
-        if (x < MAP_SIZE) {
-            mask* row = rows[x].at + 1;
-            for (int y = 0; y < MAP_SIZE; ++y) row[y] = flip_solid_column(solid_map + voxel_index(x, y, 0));
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        row_runs(tops, x, runs);
+        for (int y = 0; y < MAP_SIZE; ++y) {
+            if (runs[y] != GENERAL) {
+                row_bytes[y] += VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t{runs[y]};
+            } else {
+                const column_masks m = masks_of(x, y);
+                row_bytes[y] += column_bytes(m.solid, m.exposed);
+            }
         }
-        if (x == 0) continue;
-        rows.expose_row(x - 1);
-        const mask* solid = rows[x - 1].at + 1;
-        for (int y = 0; y < MAP_SIZE; ++y) row_bytes[y] += column_bytes(solid[y], rows.exposed[y]);
     }
 
     std::array<std::size_t, MAP_SIZE> at;  // where the next record of each file row goes
@@ -205,21 +326,32 @@ vxl_file_image flip_and_encode_vxl_map() {
     std::uint8_t* const file = image.bytes.get();
     ready_file_buffer(file, total);
 
-    for (int x = 0; x <= MAP_SIZE; ++x) {
-        if (x < MAP_SIZE) {
-            mask* row = rows[x].at + 1;
-            for (int y = 0; y < MAP_SIZE; ++y) row[y] = solid_mask(solid_map + voxel_index(x, y, 0));
-        }
-        if (x == 0) continue;
-        rows.expose_row(x - 1);
-        const mask* solid = rows[x - 1].at + 1;
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        row_runs(tops, x, runs);
+        const std::uint8_t* top = tops.row(x);
         for (int y = 0; y < MAP_SIZE; ++y) {
-            std::uint32_t* colours = color_map + voxel_index(x - 1, y, 0);
-            // Flipped, a column of one colour (every generated column) reads the same:
-            // checking costs a read that the flip does anyway, and saves writing its
-            // 256 bytes back.
-            if (!is_one_colour(colours)) flip_colour_column(colours);
-            at[y] = std::size_t(put_column(file + at[y], solid[y], rows.exposed[y], colours) - file);
+            // Colours are read at addresses no prefetcher could guess; asking for
+            // the top voxel's line a few columns ahead keeps several reads in flight.
+            if (y + COLOUR_PREFETCH < MAP_SIZE) {
+                const int ahead = top[y + COLOUR_PREFETCH] & (MAP_DEPTH - 1);  // any address in the column will do
+                __builtin_prefetch(color_map + voxel_index(x, y + COLOUR_PREFETCH, MAP_DEPTH - 1 - ahead));
+            }
+            std::uint8_t* out = file + at[y];
+            const int run = runs[y];
+            if (run != GENERAL) {
+                const int t = top[y];
+                store_le32(out, span_header(0, t, t + run - 1, 0));
+                out += VXL_SPAN_HEADER_BYTES;
+                if (run > 0) {
+                    // File z = t is generator z = 63 - t; the run goes down from there.
+                    const std::uint32_t* colour = color_map + voxel_index(x, y, MAP_DEPTH - 1 - t);
+                    for (int i = 0; i < run; ++i, out += VXL_COLOR_BYTES) store_le32(out, colour[-i]);
+                }
+            } else {
+                const column_masks m = masks_of(x, y);
+                out = put_column(out, m.solid, m.exposed, {color_map + voxel_index(x, y, MAP_DEPTH - 1), -1});
+            }
+            at[y] = std::size_t(out - file);
         }
     }
     return image;
@@ -234,7 +366,8 @@ void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out) {
     const mask sides = mask_at(x - 1, y) & mask_at(x + 1, y) & mask_at(x, y - 1) & mask_at(x, y + 1);
     const std::size_t start = out.size();
     out.resize(start + VXL_MAX_COLUMN_BYTES);
-    std::uint8_t* end = put_column(out.data() + start, solid, exposed_bits(solid, sides), color_map + voxel_index(x, y, 0));
+    std::uint8_t* end =
+        put_column(out.data() + start, solid, exposed_bits(solid, sides), {color_map + voxel_index(x, y, 0), 1});
     out.resize(std::size_t(end - out.data()));
 }
 

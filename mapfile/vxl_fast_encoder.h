@@ -1,9 +1,9 @@
 // The fast VXL encoder: the same bytes as encode_vxl_column over is_exposed, from
 // one 64-bit mask of solid voxels per column. A column's exposed voxels are its
 // solid bits that miss a solid bit in one of the four side masks or just above or
-// below; its spans then follow from bit scans. The whole map is flipped and
-// encoded in the order the volume lies in memory, straight into one buffer of the
-// file's exact size.
+// below; its spans then follow from bit scans. The whole map is encoded in the
+// order the volume lies in memory, straight into one buffer of the file's exact
+// size.
 #pragma once
 
 #include <cstddef>
@@ -25,11 +25,11 @@ struct vxl_file_image {
     std::size_t size;
 };
 
-/// Flips the volume into file orientation (it stays so) and returns the file's
-/// bytes: exactly what flip_volume followed by encode_vxl_map gives, from two walks
-/// over the volume in memory order (solid_map twice, color_map once). When no
-/// memory is to be had for the file, bytes is empty and the volume is untouched.
-vxl_file_image flip_and_encode_vxl_map();
+/// The file's bytes of the volume as the generator leaves it (z = 0 lowest):
+/// exactly what flip_volume followed by encode_vxl_map gives, from two walks over
+/// the volume in memory order, without changing it. When no memory is to be had
+/// for the file, bytes is empty.
+vxl_file_image encode_vxl_map_fast();
 
 /// Appends the record of column (x, y) of the volume as it stands (file
 /// orientation), byte for byte what encode_vxl_column appends.

@@ -196,24 +196,21 @@ std::uint64_t volume_hash() {
     return h;
 }
 
-TEST_F(VxlFastEncoder, AWholeVolumeGivesThePlainEncodersBytesAndFlip) {
+TEST_F(VxlFastEncoder, AWholeVolumeGivesThePlainEncodersBytesAndStaysAsItWas) {
     build_volume(1);
     const std::uint64_t generated = volume_hash();
 
     flip_volume();
-    const std::uint64_t flipped = volume_hash();
     bytes plain;
     encode_vxl_map(plain);
-    flip_volume();
+    flip_volume_fast();
+    ASSERT_EQ(volume_hash(), generated) << "the fast flip undoes the flip";
 
-    const vxl_file_image image = flip_and_encode_vxl_map();
+    const vxl_file_image image = encode_vxl_map_fast();
     ASSERT_EQ(image.size, plain.size());
     const auto mismatch = std::mismatch(plain.begin(), plain.end(), image.bytes.get());
     EXPECT_EQ(mismatch.first, plain.end()) << "first difference at byte " << (mismatch.first - plain.begin());
-    EXPECT_EQ(volume_hash(), flipped) << "the volume is left in file orientation";
-
-    flip_volume_fast();
-    EXPECT_EQ(volume_hash(), generated) << "the fast flip undoes the flip";
+    EXPECT_EQ(volume_hash(), generated) << "the volume is read, not changed";
 }
 
 TEST_F(VxlFastEncoder, GeneratedMapsGiveThePlainEncodersBytes) {
@@ -235,7 +232,7 @@ TEST_F(VxlFastEncoder, GeneratedMapsGiveThePlainEncodersBytes) {
         encode_vxl_map(plain);
         flip_volume();
 
-        const vxl_file_image image = flip_and_encode_vxl_map();
+        const vxl_file_image image = encode_vxl_map_fast();
         ASSERT_EQ(image.size, plain.size());
         EXPECT_TRUE(std::equal(plain.begin(), plain.end(), image.bytes.get()));
     }

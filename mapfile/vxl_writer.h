@@ -1,6 +1,6 @@
 // The VXL writer: turns the volume into 262,144 column records (record of column
-// (x, y) is number y * 512 + x), colouring only voxels that touch air. Reads
-// solid_map and color_map, flips them into file orientation, touches nothing else.
+// (x, y) is number y * 512 + x), colouring only voxels that touch air. The file
+// holds the volume flipped into file orientation (z = 0 the top layer).
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,8 @@ void encode_vxl_column(int x, int y, std::vector<std::uint8_t>& out);
 /// in file order.
 void encode_vxl_map(std::vector<std::uint8_t>& out);
 
-/// Flips the volume into file orientation (it stays so) and writes it to path as a
-/// VXL map. Returns true when the whole file was written and closed; otherwise false
+/// Writes the volume, as the generator leaves it (z = 0 lowest), to path as a VXL
+/// map in file orientation; the volume itself is not changed, so writing it again
+/// gives the same file. Returns true when the whole file was written and closed; otherwise false
 /// with the system's reason in *reason, and a file that stood at path is untouched.
 bool write_vxl_map(const char* path, std::string* reason);
