@@ -7,8 +7,11 @@
 // computed here once with the very expressions gradient_noise uses. A corner
 // contribution float((dy * gy + dz * gz) + dx * gx) then depends only on the
 // corner's gradient record (12 of them) and on the offsets, so it is tabulated per
-// record; only the blends remain per sample, and each kernel does them with the
-// same operations, in the same order, as gradient_noise.
+// record. The x blend of two such contributions, float(lerp(c0, c1, u)), likewise
+// depends only on the two records (144 pairs) and the offsets, so it is tabulated
+// per pair of records; only the y and z blends and the mapping remain per sample,
+// and each kernel does them with the same operations, in the same order, as
+// gradient_noise.
 #include "numerics/noise_fill.h"
 
 #include <bit>
@@ -67,17 +70,24 @@ void compute_height_plane(height_plane& h, float z) {
         for (int a = 0; a < 256; ++a) h.record_after[k][a] = gradient_select[noise_permutation[a + cell + k] & 63];
 }
 
-// Table row offsets of the lattice points on x plane X: for each y plane Y the
+// Gradient records of the lattice points on x plane X: for each y plane Y the
 // hash row P[P[X] + Y] (a contiguous run of the doubled permutation) and its
 // record on both z planes. Entry `cells` repeats entry 0, as (cells - 1) + 1 wraps.
-void compute_plane_records(std::int32_t out[2][257], const height_plane& h, std::int32_t X, int cells, int lanes) {
+void compute_plane_records(std::int32_t out[2][257], const height_plane& h, std::int32_t X, int cells) {
     const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
     for (int Y = 0; Y < cells; ++Y) {
-        out[0][Y] = h.record_after[0][row_hash[Y]] * lanes;
-        out[1][Y] = h.record_after[1][row_hash[Y]] * lanes;
+        out[0][Y] = h.record_after[0][row_hash[Y]];
+        out[1][Y] = h.record_after[1][row_hash[Y]];
     }
     out[0][cells] = out[0][0];
     out[1][cells] = out[1][0];
+}
+
+// Edge table offsets of the x cell between planes near and far.
+void compute_edge_pairs(std::int32_t out[2][257], const std::int32_t near[2][257], const std::int32_t far[2][257],
+                        int cells, int lanes) {
+    for (int k = 0; k < 2; ++k)
+        for (int Y = 0; Y <= cells; ++Y) out[k][Y] = (near[k][Y] * RECORDS + far[k][Y]) * lanes;
 }
 
 // The corner tables of a band whose first row has offset index first_tx along x:
@@ -98,6 +108,23 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
                 out[l] = static_cast<float>((dy * g[1] + dz * g[2]) + dx * g[0]);
             }
         }
+    }
+}
+
+// The edge tables of a band from its corner tables: for each edge (j, k) and each
+// pair of records, lerp(c0, c1, u) = (c1 - c0) * u + c0 at every lane, rounded to
+// float, exactly as gradient_noise blends along x.
+void compute_edge_tables(double* edges, const double* corners, const double* u, int lanes) {
+    for (int edge = 0; edge < 4; ++edge) {
+        const double* near = corners + edge * RECORDS * lanes;        // corner (0, j, k)
+        const double* far = corners + (4 + edge) * RECORDS * lanes;   // corner (1, j, k)
+        for (int r0 = 0; r0 < RECORDS; ++r0)
+            for (int r1 = 0; r1 < RECORDS; ++r1) {
+                const double* c0 = near + r0 * lanes;
+                const double* c1 = far + r1 * lanes;
+                double* out = edges + ((edge * RECORDS + r0) * RECORDS + r1) * lanes;
+                for (int l = 0; l < lanes; ++l) out[l] = static_cast<float>((c1[l] - c0[l]) * u[l] + c0[l]);
+            }
     }
 }
 
@@ -170,12 +197,15 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
     const int rows = band_rows(path, width_y);
     const int lanes = rows * width_y;
     alignas(64) double corners[8 * RECORDS * MAX_LANES];
+    alignas(64) double edges[4 * RECORDS * RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];
     std::int32_t records[2][2][257];
+    std::int32_t pairs[2][257];
 
     noise_band band;
-    band.corners = corners;
-    band.u = u;
+    band.edges = edges;
+    band.pairs[0] = pairs[0];
+    band.pairs[1] = pairs[1];
     band.v = v;
     band.w = h.fade;
     band.scale = NOISE_SCALE;
@@ -190,21 +220,19 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
     // cell's near plane.
     const std::int32_t mask_x = period_x - 1;
     for (int first_tx = 0; first_tx < width_x; first_tx += rows) {
-        compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
         const int pattern = lanes < 8 ? 8 : lanes;
         for (int l = 0; l < pattern; ++l) {
             u[l] = ax.fade[first_tx + (l % lanes) / width_y];
             v[l] = ay.fade[l % width_y];
         }
+        compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
+        compute_edge_tables(edges, corners, u, lanes);
         int near = 0;
-        compute_plane_records(records[near], h, 0, period_y, lanes);
+        compute_plane_records(records[near], h, 0, period_y);
         for (int cx = 0; cx < period_x; ++cx) {
             const int far = near ^ 1;
-            compute_plane_records(records[far], h, (cx + 1) & mask_x, period_y, lanes);
-            for (int k = 0; k < 2; ++k) {
-                band.records[0][k] = records[near][k];
-                band.records[1][k] = records[far][k];
-            }
+            compute_plane_records(records[far], h, (cx + 1) & mask_x, period_y);
+            compute_edge_pairs(pairs, records[near], records[far], period_y, lanes);
             for (int r = 0; r < rows; ++r) band.row[r] = field + (cx * width_x + first_tx + r) * FIELD_SIDE;
             fill_band(path, band);
             near = far;
@@ -216,25 +244,17 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
 
 void fill_noise_band_scalar(const noise_band& band) {
     const int lanes = band.lanes, width = band.cell_width;
-    const int table = RECORDS * lanes;
+    const int table = RECORDS * RECORDS * lanes;
     for (int c = 0; c < band.cells; ++c) {
-        const double* c000 = band.corners + 0 * table + band.records[0][0][c];
-        const double* c001 = band.corners + 1 * table + band.records[0][1][c];
-        const double* c010 = band.corners + 2 * table + band.records[0][0][c + 1];
-        const double* c011 = band.corners + 3 * table + band.records[0][1][c + 1];
-        const double* c100 = band.corners + 4 * table + band.records[1][0][c];
-        const double* c101 = band.corners + 5 * table + band.records[1][1][c];
-        const double* c110 = band.corners + 6 * table + band.records[1][0][c + 1];
-        const double* c111 = band.corners + 7 * table + band.records[1][1][c + 1];
+        const double* e00 = band.edges + 0 * table + band.pairs[0][c];
+        const double* e01 = band.edges + 1 * table + band.pairs[1][c];
+        const double* e10 = band.edges + 2 * table + band.pairs[0][c + 1];
+        const double* e11 = band.edges + 3 * table + band.pairs[1][c + 1];
         for (int l = 0; l < lanes; ++l) {
-            const double u = band.u[l], v = band.v[l];
-            // lerp(a, b, t) = (b - a) * t + a, rounded to float after the x and y blends.
-            const float e00 = static_cast<float>((c100[l] - c000[l]) * u + c000[l]);
-            const float e01 = static_cast<float>((c101[l] - c001[l]) * u + c001[l]);
-            const float e10 = static_cast<float>((c110[l] - c010[l]) * u + c010[l]);
-            const float e11 = static_cast<float>((c111[l] - c011[l]) * u + c011[l]);
-            const float f0 = static_cast<float>((static_cast<double>(e10) - e00) * v + e00);
-            const float f1 = static_cast<float>((static_cast<double>(e11) - e01) * v + e01);
+            const double v = band.v[l];
+            // lerp(a, b, t) = (b - a) * t + a, rounded to float after the y blends.
+            const float f0 = static_cast<float>((e10[l] - e00[l]) * v + e00[l]);
+            const float f1 = static_cast<float>((e11[l] - e01[l]) * v + e01[l]);
             const double n = (static_cast<double>(f1) - f0) * band.w + f0;
             band.row[l / width][c * width + l % width] =
                 static_cast<float>(((n * band.scale + 1) * 0.5) * band.span + band.lo);

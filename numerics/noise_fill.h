@@ -2,8 +2,9 @@
 // for bit, because every value goes through the same IEEE double operations in the
 // same order with the same roundings to float. What it saves is repetition: z is
 // the same for the whole field, a sample's offset within its lattice cell repeats
-// from cell to cell, and a corner contribution depends only on its gradient record
-// and its offsets, so those are computed once per field (or per band of rows).
+// from cell to cell, a corner contribution depends only on its gradient record and
+// its offsets, and so does the x blend of two of them on the records of its two
+// ends; those are computed once per field (or per band of rows).
 // The plain fill stays as the reference and the fallback.
 #pragma once
 
@@ -33,18 +34,18 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
 /// One band: 1 or 2 consecutive field rows inside one lattice cell along x, so that
 /// all its rows share the cell's two x lattice planes. Along y the band is cut into
 /// lattice cells; within a cell the band's `lanes` samples (rows x cell_width, row
-/// major) get their corner contributions from one table row per corner.
+/// major) get their four x blends from one table row per cell edge.
 struct noise_band {
-    /// Eight corner tables, corner (i, j, k) at 4i + 2j + k; each holds 12 rows, one
-    /// per gradient record, of `lanes` doubles: the contribution, already rounded to
-    /// float, at each lane's offsets. 64-byte aligned.
-    const double* corners;
-    /// records[i][k][Y]: table row offset (record * lanes) of the lattice point on
-    /// x plane i, y plane Y, z plane k; Y runs 0..cells, the last repeating 0.
-    const std::int32_t* records[2][2];
-    /// Fade weight along x and along y of each lane; max(lanes, 8) entries, the
-    /// pattern of `lanes` repeated.
-    const double* u;
+    /// Four edge tables, the edge at y side j and z side k at 2j + k. Each holds 144
+    /// rows, row 12 r0 + r1 for the gradient records r0 on the near x plane and r1
+    /// on the far one, of `lanes` doubles: the x blend lerp(c0, c1, u) of the two
+    /// corner contributions at each lane's offsets, rounded to float. 64-byte aligned.
+    const double* edges;
+    /// pairs[k][Y]: table row offset ((12 r0 + r1) * lanes) of the edge along x on y
+    /// plane Y and z plane k; Y runs 0..cells, the last repeating 0.
+    const std::int32_t* pairs[2];
+    /// Fade weight along y of each lane; max(lanes, 8) entries, the pattern of
+    /// `lanes` repeated.
     const double* v;
     double w;      ///< fade weight along z
     double scale;  ///< float(5/6)

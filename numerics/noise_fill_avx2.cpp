@@ -39,28 +39,19 @@ NOISE_AVX2 inline __m256d through_float(__m256d v) {
 NOISE_AVX2 void fill_noise_band_avx2(const noise_band& b) {
     const __m256d w = _mm256_set1_pd(b.w), scale = _mm256_set1_pd(b.scale), one = _mm256_set1_pd(1.0),
                   half = _mm256_set1_pd(0.5), span = _mm256_set1_pd(b.span), lo = _mm256_set1_pd(b.lo);
-    const int lanes = b.lanes, width = b.cell_width, table = RECORDS * lanes;
-    const double* const us = b.u;
+    const int lanes = b.lanes, width = b.cell_width, table = RECORDS * RECORDS * lanes;
     const double* const vs = b.v;
     float* const row0 = b.row[0];
     float* const row1 = b.row[1];
     for (int c = 0; c < b.cells; ++c) {
-        const double* c000 = b.corners + 0 * table + b.records[0][0][c];
-        const double* c001 = b.corners + 1 * table + b.records[0][1][c];
-        const double* c010 = b.corners + 2 * table + b.records[0][0][c + 1];
-        const double* c011 = b.corners + 3 * table + b.records[0][1][c + 1];
-        const double* c100 = b.corners + 4 * table + b.records[1][0][c];
-        const double* c101 = b.corners + 5 * table + b.records[1][1][c];
-        const double* c110 = b.corners + 6 * table + b.records[1][0][c + 1];
-        const double* c111 = b.corners + 7 * table + b.records[1][1][c + 1];
+        const double* e00 = b.edges + 0 * table + b.pairs[0][c];
+        const double* e01 = b.edges + 1 * table + b.pairs[1][c];
+        const double* e10 = b.edges + 2 * table + b.pairs[0][c + 1];
+        const double* e11 = b.edges + 3 * table + b.pairs[1][c + 1];
         for (int l = 0; l < lanes; l += 4) {
-            const __m256d u = _mm256_load_pd(us + l), v = _mm256_load_pd(vs + l);
-            const __m256d e00 = through_float(blend(_mm256_load_pd(c000 + l), _mm256_load_pd(c100 + l), u));
-            const __m256d e01 = through_float(blend(_mm256_load_pd(c001 + l), _mm256_load_pd(c101 + l), u));
-            const __m256d e10 = through_float(blend(_mm256_load_pd(c010 + l), _mm256_load_pd(c110 + l), u));
-            const __m256d e11 = through_float(blend(_mm256_load_pd(c011 + l), _mm256_load_pd(c111 + l), u));
-            const __m256d f0 = through_float(blend(e00, e10, v));
-            const __m256d f1 = through_float(blend(e01, e11, v));
+            const __m256d v = _mm256_load_pd(vs + l);
+            const __m256d f0 = through_float(blend(_mm256_load_pd(e00 + l), _mm256_load_pd(e10 + l), v));
+            const __m256d f1 = through_float(blend(_mm256_load_pd(e01 + l), _mm256_load_pd(e11 + l), v));
             const __m256d n = blend(f0, f1, w);
             const __m256d m = _mm256_add_pd(
                 _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half), span), lo);
