@@ -97,11 +97,12 @@ void colour_columns_plain() {
 // smoothstep01 clamps before its polynomial, which is exactly 0 at 0 and exactly
 // 1 at 1, so it needs no branch.
 //
-// Each column's 64 words are streamed out as soon as they are known: the stores
-// drain to memory while the next columns are computed, which hides most of the
-// arithmetic behind the memory traffic (a row computed first and stored afterwards
-// takes a quarter longer). Streaming stores send the lines to memory without
-// reading them first; nothing reads them before the writer.
+// Each column's 64 words are stored as soon as they are known: the stores drain
+// while the next columns are computed, which hides most of the arithmetic behind
+// the memory traffic (a row computed first and stored afterwards takes a quarter
+// longer). They are ordinary stores, not streaming ones: the first touch of each
+// page has the kernel clear it just before, so its lines are still in the cache,
+// and writing over them there measured some 8% faster than sending them past it.
 
 namespace {
 
@@ -176,7 +177,7 @@ void colour_row_baseline(int x) {
         const pair floor = _mm_castsi128_pd(_mm_unpacklo_epi32(zero, zero));
         const __m128i words = column_colours(widened(h + y), widened(h_prev_x + y), prev_y, floor);
         for (const __m128i word : {_mm_shuffle_epi32(words, 0x00), _mm_shuffle_epi32(words, 0x55)})
-            for (int i = 0; i < MAP_DEPTH / 4; ++i) _mm_stream_si128(out++, word);
+            for (int i = 0; i < MAP_DEPTH / 4; ++i) _mm_store_si128(out++, word);
     }
 }
 
@@ -275,7 +276,7 @@ COLOUR_AVX512 void colour_row_avx512(int x) {
                            column_colours(widened(h + y), widened(h_prev_x + y), prev_y, floor));
         for (const std::uint32_t word : words) {
             const __m512i line = _mm512_set1_epi32(static_cast<int>(word));
-            for (int i = 0; i < MAP_DEPTH / 16; ++i) _mm512_stream_si512(out++, line);
+            for (int i = 0; i < MAP_DEPTH / 16; ++i) _mm512_store_si512(out++, line);
         }
     }
 }
@@ -299,7 +300,4 @@ void colour_columns_with(vector_path path) {
 #endif
         colour_row_baseline(x);
     }
-#if defined(__SSE2__)
-    _mm_sfence();  // the streamed lines are visible before anything reads them
-#endif
 }
