@@ -5,6 +5,7 @@
 #include "numerics/field.h"
 
 #include <bit>
+#include <cstddef>
 
 #include "numerics/noise.h"
 #include "numerics/noise_fill.h"
@@ -48,7 +49,5 @@ void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t pe
 }
 
 void add_field(float* dst, const float* src, float weight) {
-    for (int p = 0; p < FIELD_SIDE * FIELD_SIDE; ++p) {
-        dst[p] = static_cast<float>(static_cast<double>(weight) * src[p] + dst[p]);
-    }
+    add_weighted(best_noise_fill_path(), dst, src, weight, std::size_t{FIELD_SIDE} * FIELD_SIDE);
 }

@@ -166,13 +166,26 @@ bool noise_fill_path_supported(noise_fill_path path) {
 }
 
 noise_fill_path best_noise_fill_path() {
-    if (noise_fill_path_supported(noise_fill_path::avx512)) return noise_fill_path::avx512;
-    if (noise_fill_path_supported(noise_fill_path::avx2)) return noise_fill_path::avx2;
-    return noise_fill_path::scalar;
+    static const noise_fill_path best = noise_fill_path_supported(noise_fill_path::avx512) ? noise_fill_path::avx512
+                                        : noise_fill_path_supported(noise_fill_path::avx2)  ? noise_fill_path::avx2
+                                                                                            : noise_fill_path::scalar;
+    return best;
 }
 
 bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z) {
     return is_covered_period(period_x) && is_covered_period(period_y) && z >= 0.0f && z < 256.0f;
+}
+
+void add_weighted(noise_fill_path path, float* dst, const float* src, float weight, std::size_t count) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (path == noise_fill_path::avx512) {
+        add_weighted_avx512(dst, src, weight, count);
+        return;
+    }
+#else
+    (void)path;
+#endif
+    for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
 }
 
 void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,

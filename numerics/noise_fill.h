@@ -8,6 +8,7 @@
 // The plain fill stays as the reference and the fallback.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 /// The literal fill: one gradient_noise call per element, in storage order.
@@ -19,7 +20,7 @@ enum class noise_fill_path { scalar, avx2, avx512 };
 
 /// Whether this build, on this processor, can run path (scalar: always).
 bool noise_fill_path_supported(noise_fill_path path);
-/// The widest path this processor supports.
+/// The widest path this processor supports; asked once, then remembered.
 noise_fill_path best_noise_fill_path();
 /// Whether the fast fill takes these arguments: power-of-two periods from 8 to 256 on
 /// both axes and 0 <= z < 256. Anything else goes to the plain fill.
@@ -28,6 +29,10 @@ bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z);
 /// covered get the plain fill.
 void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi);
+
+/// dst[i] = float(weight * src[i] + dst[i]) for i < count, in double, through path
+/// (which must be supported): the same bits on every path.
+void add_weighted(noise_fill_path path, float* dst, const float* src, float weight, std::size_t count);
 
 // ---- between the fill and its per-path kernels
 
@@ -63,3 +68,5 @@ void fill_noise_band_scalar(const noise_band& band);
 void fill_noise_band_avx2(const noise_band& band);
 /// Fill one band, eight samples at a time (AVX-512F; x86 only).
 void fill_noise_band_avx512(const noise_band& band);
+/// add_weighted, eight elements at a time (AVX-512F; x86 only).
+void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count);

@@ -102,6 +102,19 @@ NOISE_AVX512 void fill_narrow_cells(const noise_band& b, const constants& k) {
 
 }  // namespace
 
+// The same widening, product, sum and rounding per lane as the one-element loop
+// (no fused multiply-add); the tail goes one element at a time.
+NOISE_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count) {
+    const __m512d w = _mm512_set1_pd(weight);
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m512d sum =
+            _mm512_add_pd(_mm512_mul_pd(w, _mm512_cvtps_pd(_mm256_loadu_ps(src + i))), _mm512_cvtps_pd(_mm256_loadu_ps(dst + i)));
+        _mm256_storeu_ps(dst + i, _mm512_cvtpd_ps(sum));
+    }
+    for (; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
+}
+
 NOISE_AVX512 void fill_noise_band_avx512(const noise_band& band) {
     const constants k = {_mm512_set1_pd(band.w),    _mm512_set1_pd(band.scale), _mm512_set1_pd(1.0),
                          _mm512_set1_pd(0.5),       _mm512_set1_pd(band.span),  _mm512_set1_pd(band.lo)};

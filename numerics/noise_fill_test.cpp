@@ -174,3 +174,37 @@ TEST(FillNoiseField, IsThePlainFillAtEveryPowerOfTwoPeriodAndBeyond) {
         ASSERT_EQ(first_difference(plain_fill(period, period, 2.625f, 0.0f, 1.0f), field), "") << "period " << period;
     }
 }
+
+namespace {
+
+// A field of values that sums can round differently: spread exponents, both signs
+// and exact zeros.
+std::vector<float> random_field(std::uint32_t seed) {
+    std::vector<float> field(ELEMENTS);
+    std::uint32_t s = seed;
+    for (float& f : field) {
+        s = s * 1664525u + 1013904223u;
+        const int kind = int(s >> 29);
+        const float magnitude = std::ldexp(float((s >> 8) & 0xFFFF) / 65536.0f, int((s >> 4) % 24) - 12);
+        f = kind == 0 ? 0.0f : kind < 4 ? magnitude : -magnitude;
+    }
+    return field;
+}
+
+}  // namespace
+
+TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
+    const std::vector<float> src = random_field(11), start = random_field(12);
+    for (float weight : {0.0f, 1.0f, 2.0f, -0.75f, 1e-3f})
+        for (std::size_t count : {std::size_t{0}, std::size_t{7}, std::size_t{8}, std::size_t{1001}}) {
+            std::vector<float> expected = start;
+            for (std::size_t i = 0; i < count; ++i)
+                expected[i] = static_cast<float>(static_cast<double>(weight) * src[i] + expected[i]);
+            for (noise_fill_path path : runnable_paths()) {
+                std::vector<float> dst = start;
+                add_weighted(path, dst.data(), src.data(), weight, count);
+                ASSERT_EQ(first_difference(expected, dst), "")
+                    << path_name(path) << " path, weight " << weight << ", count " << count;
+            }
+        }
+}
