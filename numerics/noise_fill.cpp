@@ -70,24 +70,28 @@ void compute_height_plane(height_plane& h, float z) {
         for (int a = 0; a < 256; ++a) h.record_after[k][a] = gradient_select[noise_permutation[a + cell + k] & 63];
 }
 
-// Gradient records of the lattice points on x plane X: for each y plane Y the
-// hash row P[P[X] + Y] (a contiguous run of the doubled permutation) and its
-// record on both z planes. Entry `cells` repeats entry 0, as (cells - 1) + 1 wraps.
-void compute_plane_records(std::int32_t out[2][257], const height_plane& h, std::int32_t X, int cells) {
-    const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
-    for (int Y = 0; Y < cells; ++Y) {
-        out[0][Y] = h.record_after[0][row_hash[Y]];
-        out[1][Y] = h.record_after[1][row_hash[Y]];
+// Gradient records of the lattice points on every x plane X < period_x: for each y
+// plane Y the hash row P[P[X] + Y] (a contiguous run of the doubled permutation)
+// and its record on both z planes, at records[X][k][Y]. They are the same for
+// every band, so they are looked up once per field.
+using plane_records = std::uint8_t[2][256];
+
+void compute_plane_records(plane_records* records, const height_plane& h, int period_x, int cells) {
+    for (int X = 0; X < period_x; ++X) {
+        const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
+        for (int k = 0; k < 2; ++k)
+            for (int Y = 0; Y < cells; ++Y) records[X][k][Y] = std::uint8_t(h.record_after[k][row_hash[Y]]);
     }
-    out[0][cells] = out[0][0];
-    out[1][cells] = out[1][0];
 }
 
-// Edge table offsets of the x cell between planes near and far.
-void compute_edge_pairs(std::int32_t out[2][257], const std::int32_t near[2][257], const std::int32_t far[2][257],
-                        int cells, int lanes) {
-    for (int k = 0; k < 2; ++k)
-        for (int Y = 0; Y <= cells; ++Y) out[k][Y] = (near[k][Y] * RECORDS + far[k][Y]) * lanes;
+// Edge table offsets of the x cell between planes near and far. Entry `cells`
+// repeats entry 0, as (cells - 1) + 1 wraps.
+void compute_edge_pairs(std::int32_t out[2][257], const plane_records& near, const plane_records& far, int cells,
+                        int lanes) {
+    for (int k = 0; k < 2; ++k) {
+        for (int Y = 0; Y < cells; ++Y) out[k][Y] = (near[k][Y] * RECORDS + far[k][Y]) * lanes;
+        out[k][cells] = out[k][0];
+    }
 }
 
 // The corner tables of a band whose first row has offset index first_tx along x:
@@ -114,17 +118,12 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
 // The edge tables of a band from its corner tables: for each edge (j, k) and each
 // pair of records, lerp(c0, c1, u) = (c1 - c0) * u + c0 at every lane, rounded to
 // float, exactly as gradient_noise blends along x.
-void compute_edge_tables(double* edges, const double* corners, const double* u, int lanes) {
+void compute_edge_tables(noise_fill_path path, double* edges, const double* corners, const double* u, int lanes) {
     for (int edge = 0; edge < 4; ++edge) {
-        const double* near = corners + edge * RECORDS * lanes;        // corner (0, j, k)
-        const double* far = corners + (4 + edge) * RECORDS * lanes;   // corner (1, j, k)
+        const double* near = corners + edge * RECORDS * lanes;       // corner (0, j, k)
+        const double* far = corners + (4 + edge) * RECORDS * lanes;  // corner (1, j, k)
         for (int r0 = 0; r0 < RECORDS; ++r0)
-            for (int r1 = 0; r1 < RECORDS; ++r1) {
-                const double* c0 = near + r0 * lanes;
-                const double* c1 = far + r1 * lanes;
-                double* out = edges + ((edge * RECORDS + r0) * RECORDS + r1) * lanes;
-                for (int l = 0; l < lanes; ++l) out[l] = static_cast<float>((c1[l] - c0[l]) * u[l] + c0[l]);
-            }
+            blend_edge_rows(path, edges + (edge * RECORDS + r0) * RECORDS * lanes, near + r0 * lanes, far, u, lanes);
     }
 }
 
@@ -212,7 +211,8 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
     alignas(64) double corners[8 * RECORDS * MAX_LANES];
     alignas(64) double edges[4 * RECORDS * RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];
-    std::int32_t records[2][2][257];
+    plane_records records[256];
+    compute_plane_records(records, h, period_x, period_y);
     std::int32_t pairs[2][257];
 
     noise_band band;
@@ -229,8 +229,7 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
     band.cells = period_y;
 
     // Bands with the same offsets along x share their tables: build them once and
-    // walk every x cell with them, reusing the far plane's records as the next
-    // cell's near plane.
+    // walk every x cell with them.
     const std::int32_t mask_x = period_x - 1;
     for (int first_tx = 0; first_tx < width_x; first_tx += rows) {
         const int pattern = lanes < 8 ? 8 : lanes;
@@ -239,18 +238,36 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
             v[l] = ay.fade[l % width_y];
         }
         compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
-        compute_edge_tables(edges, corners, u, lanes);
-        int near = 0;
-        compute_plane_records(records[near], h, 0, period_y);
+        compute_edge_tables(path, edges, corners, u, lanes);
         for (int cx = 0; cx < period_x; ++cx) {
-            const int far = near ^ 1;
-            compute_plane_records(records[far], h, (cx + 1) & mask_x, period_y);
-            compute_edge_pairs(pairs, records[near], records[far], period_y, lanes);
+            compute_edge_pairs(pairs, records[cx], records[(cx + 1) & mask_x], period_y, lanes);
             for (int r = 0; r < rows; ++r) band.row[r] = field + (cx * width_x + first_tx + r) * FIELD_SIDE;
             fill_band(path, band);
-            near = far;
         }
     }
+}
+
+void blend_edge_rows_scalar(double* out, const double* c0, const double* far, const double* u, int lanes) {
+    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
+        const double* c1 = far + r1 * lanes;
+        for (int l = 0; l < lanes; ++l) out[l] = static_cast<float>((c1[l] - c0[l]) * u[l] + c0[l]);
+    }
+}
+
+void blend_edge_rows(noise_fill_path path, double* out, const double* c0, const double* far, const double* u, int lanes) {
+#if defined(__x86_64__) || defined(__i386__)
+    if (path == noise_fill_path::avx512 && lanes % 8 == 0) {
+        blend_edge_rows_avx512(out, c0, far, u, lanes);
+        return;
+    }
+    if (path != noise_fill_path::scalar && lanes % 4 == 0) {  // the AVX-512 path's processors have AVX2
+        blend_edge_rows_avx2(out, c0, far, u, lanes);
+        return;
+    }
+#else
+    (void)path;
+#endif
+    blend_edge_rows_scalar(out, c0, far, u, lanes);
 }
 
 // ---- the one-sample-at-a-time kernel

@@ -62,6 +62,17 @@ struct noise_band {
     float* row[2];   ///< the band's rows of the field
 };
 
+/// The 12 rows of an edge table for near record r0: out[r1 * lanes + l] =
+/// float(lerp(c0[l], far[r1 * lanes + l], u[l])) for every far record r1, through
+/// path (which must be supported); the same bits on every path.
+void blend_edge_rows(noise_fill_path path, double* out, const double* c0, const double* far, const double* u, int lanes);
+/// blend_edge_rows one lane at a time.
+void blend_edge_rows_scalar(double* out, const double* c0, const double* far, const double* u, int lanes);
+/// blend_edge_rows four lanes at a time (AVX2; x86 only); lanes is a multiple of 4.
+void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes);
+/// blend_edge_rows eight lanes at a time (AVX-512F; x86 only); lanes is a multiple of 8.
+void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes);
+
 /// Fill one band, one sample at a time.
 void fill_noise_band_scalar(const noise_band& band);
 /// Fill one band, four samples at a time (AVX2; x86 only).

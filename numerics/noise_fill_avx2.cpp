@@ -34,6 +34,14 @@ NOISE_AVX2 inline __m256d through_float(__m256d v) {
 
 }  // namespace
 
+NOISE_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes) {
+    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
+        const double* c1 = far + r1 * lanes;
+        for (int l = 0; l < lanes; l += 4)
+            _mm256_store_pd(out + l, through_float(blend(_mm256_load_pd(c0 + l), _mm256_load_pd(c1 + l), _mm256_load_pd(u + l))));
+    }
+}
+
 // Every cell row is at least four samples wide, except with period 256, where a band
 // holds two rows of a 2-sample cell: lanes (row, column) 00 01 10 11.
 NOISE_AVX2 void fill_noise_band_avx2(const noise_band& b) {

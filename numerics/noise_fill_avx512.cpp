@@ -115,6 +115,14 @@ NOISE_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight
     for (; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
 }
 
+NOISE_AVX512 void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes) {
+    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
+        const double* c1 = far + r1 * lanes;
+        for (int l = 0; l < lanes; l += 8)
+            _mm512_store_pd(out + l, through_float(blend(_mm512_load_pd(c0 + l), _mm512_load_pd(c1 + l), _mm512_load_pd(u + l))));
+    }
+}
+
 NOISE_AVX512 void fill_noise_band_avx512(const noise_band& band) {
     const constants k = {_mm512_set1_pd(band.w),    _mm512_set1_pd(band.scale), _mm512_set1_pd(1.0),
                          _mm512_set1_pd(0.5),       _mm512_set1_pd(band.span),  _mm512_set1_pd(band.lo)};
