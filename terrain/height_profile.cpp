@@ -276,18 +276,33 @@ PROFILE_AVX512 void fill_row_heights_avx512(float* heights, const row_profile& r
 void fill_profile_heights(const shape_params& p) { fill_profile_heights_with(p, best_vector_path()); }
 
 void fill_profile_heights_with(const shape_params& p, vector_path path) {
-    // Weight of every n that occurs; -1 marks an n not yet met (weights are >= 0).
-    // The table lives in noise_field_b, a work field that the first noise set
+    // Weight of every n that occurs. The table lives in noise_field_b, and the
+    // list of distinct n in noise_field_a, work fields that the first noise set
     // overwrites: fresh memory would cost page faults that outweigh the whole table.
     static_assert(WEIGHT_SLOTS * sizeof(double) <= COLUMN_COUNT * sizeof(float));
     double* const weight = reinterpret_cast<double*>(noise_field_b);
-    std::fill_n(weight, WEIGHT_SLOTS, -1.0);
-    for (int jx = 0; jx < 256; ++jx) {
-        const float dx2 = offset_square(jx);
+    // First the (jx, jy) at which each n first occurs, in one branch-free walk: n
+    // repeats unpredictably, and a test per pair costs more than the list.
+    struct first_pair {
+        std::int32_t slot;
+        std::uint8_t jx, jy;
+    };
+    static_assert(WEIGHT_SLOTS + 256 * 257 / 2 * sizeof(first_pair) <= COLUMN_COUNT * sizeof(float));
+    auto* const seen = reinterpret_cast<std::uint8_t*>(noise_field_a);
+    auto* const firsts = reinterpret_cast<first_pair*>(noise_field_a + (WEIGHT_SLOTS + 3) / 4);
+    std::fill_n(seen, WEIGHT_SLOTS, 0);
+    std::size_t count = 0;
+    for (int jx = 0; jx < 256; ++jx)
         for (int jy = jx; jy < 256; ++jy) {
-            double& w = weight[weight_slot(odd_square(jx) + odd_square(jy))];
-            if (w < 0) w = ring_weight(centre_distance(dx2, centre_offset(jy)), p.ring_frequency, p.ring_exponent);
+            const int slot = weight_slot(odd_square(jx) + odd_square(jy));
+            firsts[count] = {slot, std::uint8_t(jx), std::uint8_t(jy)};
+            count += seen[slot] ^ 1;
+            seen[slot] = 1;
         }
+    for (std::size_t i = 0; i < count; ++i) {
+        const first_pair f = firsts[i];
+        weight[f.slot] =
+            ring_weight(centre_distance(offset_square(f.jx), centre_offset(f.jy)), p.ring_frequency, p.ring_exponent);
     }
 
     profile_columns columns;
