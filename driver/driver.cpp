@@ -78,7 +78,8 @@ int run_mapgen(int argc, char** argv) {
     rng_seed(static_cast<std::uint32_t>(seed));
     generate_map();
     std::string reason;
-    if (!write_vxl_map(output, &reason)) {
+    // Nothing reads the planar fields once the map is made: the file is built there.
+    if (!write_vxl_map(output, &reason, planar_field_storage())) {
         std::fprintf(stderr, "mapgen: cannot write '%s': %s\n", output, reason.c_str());
         free_options(options);
         return EXIT_FAILED;

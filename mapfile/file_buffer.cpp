@@ -8,7 +8,9 @@ constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
 
 }  // namespace
 
-void file_buffer_release::operator()(std::uint8_t* data) const { munmap(data - lead_bytes, mapping_bytes); }
+void file_buffer_release::operator()(std::uint8_t* data) const {
+    if (mapping_bytes != 0) munmap(data - lead_bytes, mapping_bytes);
+}
 
 file_buffer reserve_file_buffer(std::size_t capacity) {
     if (capacity > SIZE_MAX - HUGE_PAGE) return file_buffer(nullptr, {0, 0});

@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <memory>
 
-/// Gives the reservation back to the system.
+/// Gives the reservation back to the system; a buffer of mapping_bytes 0 is memory
+/// lent by someone else and is left alone.
 struct file_buffer_release {
     std::size_t mapping_bytes;  // the whole reservation
     std::size_t lead_bytes;     // from its start to the aligned buffer

@@ -5,6 +5,7 @@
 #include <bit>
 #include <memory>
 #include <new>
+#include <span>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -293,13 +294,19 @@ column_masks masks_of(int x, int y) {
 // How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
 constexpr int COLOUR_PREFETCH = 8;
 
-vxl_file_image encode_vxl_map_fast() {
-    // Room for the largest file first, as address space only.
-    vxl_file_image image{reserve_file_buffer(COLUMN_COUNT * VXL_MAX_COLUMN_BYTES), 0};
-    if (!image.bytes) return image;
-    const std::unique_ptr<std::uint8_t[]> top_storage(new (std::nothrow) std::uint8_t[column_tops::BYTES]);
-    if (!top_storage) return {};
-    const column_tops tops(top_storage.get());
+vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch) {
+    // The top bytes, and later the file, go into the lent memory where they fit.
+    std::unique_ptr<std::uint8_t[]> own_tops;
+    std::uint8_t* top_storage = nullptr;
+    if (scratch.size() >= column_tops::BYTES) {
+        top_storage = scratch.data();
+        scratch = scratch.subspan(column_tops::BYTES);
+    } else {
+        own_tops.reset(new (std::nothrow) std::uint8_t[column_tops::BYTES]);
+        if (!own_tops) return {};
+        top_storage = own_tops.get();
+    }
+    const column_tops tops(top_storage);
     read_tops(tops);
 
     alignas(16) std::uint8_t runs[MAP_SIZE];
@@ -322,9 +329,15 @@ vxl_file_image encode_vxl_map_fast() {
         at[y] = total;
         total += row_bytes[y];
     }
-    image.size = total;
+    vxl_file_image image{file_buffer(nullptr, {0, 0}), total};
+    if (scratch.size() >= total) {
+        image.bytes = file_buffer(scratch.data(), {0, 0});  // lent: nothing to give back
+    } else {
+        image.bytes = reserve_file_buffer(total);
+        if (!image.bytes) return {};
+        ready_file_buffer(image.bytes.get(), total);
+    }
     std::uint8_t* const file = image.bytes.get();
-    ready_file_buffer(file, total);
 
     for (int x = 0; x < MAP_SIZE; ++x) {
         row_runs(tops, x, runs);

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "mapfile/file_buffer.h"
@@ -19,7 +20,7 @@
 /// solid. So spans + colours <= 64 + 2, and a record is at most 264 bytes.
 constexpr std::size_t VXL_MAX_COLUMN_BYTES = 4 * (64 + 2);
 
-/// A whole VXL file in memory.
+/// A whole VXL file in memory, in memory of its own or in memory lent to the encoder.
 struct vxl_file_image {
     file_buffer bytes;
     std::size_t size;
@@ -27,9 +28,11 @@ struct vxl_file_image {
 
 /// The file's bytes of the volume as the generator leaves it (z = 0 lowest):
 /// exactly what flip_volume followed by encode_vxl_map gives, from two walks over
-/// the volume in memory order, without changing it. When no memory is to be had
-/// for the file, bytes is empty.
-vxl_file_image encode_vxl_map_fast();
+/// the volume in memory order, without changing it. The encoder's own tables and
+/// the file go into scratch as far as they fit (its contents are overwritten, and
+/// the file's bytes may lie in it); the rest comes fresh from the system. When no
+/// memory is to be had for them, bytes is empty.
+vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch = {});
 
 /// Appends the record of column (x, y) of the volume as it stands (file
 /// orientation), byte for byte what encode_vxl_column appends.

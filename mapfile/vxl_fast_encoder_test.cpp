@@ -213,6 +213,28 @@ TEST_F(VxlFastEncoder, AWholeVolumeGivesThePlainEncodersBytesAndStaysAsItWas) {
     EXPECT_EQ(volume_hash(), generated) << "the volume is read, not changed";
 }
 
+TEST_F(VxlFastEncoder, LentMemoryHoldsWhatFitsAndTheBytesStayTheSame) {
+    build_volume(2);
+    flip_volume();
+    bytes plain;
+    encode_vxl_map(plain);
+    flip_volume();
+    const std::size_t tables = 514 * 544;  // the top bytes, with their guards
+
+    // Room for the tables and the file exactly; one byte less; room for the tables
+    // only; room for nothing. Whatever was in the lent memory does not matter.
+    for (const std::size_t lent : {tables + plain.size(), tables + plain.size() - 1, tables, tables - 1}) {
+        SCOPED_TRACE(testing::Message() << lent << " bytes lent");
+        std::vector<std::uint8_t> scratch(lent, 0xEE);
+        const vxl_file_image image = encode_vxl_map_fast(scratch);
+        ASSERT_TRUE(image.bytes);
+        ASSERT_EQ(image.size, plain.size());
+        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), image.bytes.get()));
+        const bool in_scratch = image.bytes.get() >= scratch.data() && image.bytes.get() < scratch.data() + lent;
+        EXPECT_EQ(in_scratch, lent == tables + plain.size()) << "the file goes where it fits, and only there";
+    }
+}
+
 TEST_F(VxlFastEncoder, GeneratedMapsGiveThePlainEncodersBytes) {
     // Maps as the run makes them, with and without the start regions (the golden
     // maps of the end-to-end tests check many more seeds through the same writer).

@@ -100,8 +100,8 @@ void encode_vxl_map(std::vector<std::uint8_t>& out) {
 // The run uses the fast encoder: the same bytes, read straight from the volume in
 // generator orientation, with the file in one buffer that goes to the file as one
 // write.
-bool write_vxl_map(const char* path, std::string* reason) {
-    const vxl_file_image image = encode_vxl_map_fast();
+bool write_vxl_map(const char* path, std::string* reason, std::span<std::uint8_t> scratch) {
+    const vxl_file_image image = encode_vxl_map_fast(scratch);
     if (!image.bytes) {
         if (reason) *reason = std::strerror(ENOMEM);
         return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ void encode_vxl_map(std::vector<std::uint8_t>& out);
 
 /// Writes the volume, as the generator leaves it (z = 0 lowest), to path as a VXL
 /// map in file orientation; the volume itself is not changed, so writing it again
-/// gives the same file. Returns true when the whole file was written and closed; otherwise false
+/// gives the same file. The file is built in scratch where it fits (see
+/// encode_vxl_map_fast). Returns true when the whole file was written and closed; otherwise false
 /// with the system's reason in *reason, and a file that stood at path is untouched.
-bool write_vxl_map(const char* path, std::string* reason);
+bool write_vxl_map(const char* path, std::string* reason, std::span<std::uint8_t> scratch = {});

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 constexpr int MAP_SIZE = 512;   // columns along x and along y
 constexpr int MAP_DEPTH = 64;   // voxels in a column
@@ -25,6 +26,11 @@ extern float* const height_field;
 extern float* const noise_field_a;
 extern float* const noise_field_b;
 extern std::int32_t* const column_height;
+
+/// The memory of the four planar fields, 4 MiB in one piece. Once a map is generated
+/// nothing reads them again: the run lends it to the writer, which builds the file
+/// there rather than in fresh memory that would first have to be mapped and cleared.
+std::span<std::uint8_t> planar_field_storage();
 
 /// Set by the driver for -d; the start-region marking draws only when it is not 0.
 extern std::int32_t debug_regions;
