@@ -76,10 +76,13 @@ int run_mapgen(int argc, char** argv) {
     // The map may go to stdout itself (-o /dev/stdout): the line must be out first.
     std::fflush(stdout);
     rng_seed(static_cast<std::uint32_t>(seed));
-    generate_map();
+    // generate_map, then write_vxl_map, with the colouring (and the start regions)
+    // done x-row by x-row, each row just before its records are encoded: the same
+    // volume and the same file, with the colours still in the cache when they are
+    // read. The work fields, idle by then, hold the writer's tables.
+    shape_map();
     std::string reason;
-    // Nothing reads the planar fields once the map is made: the file is built there.
-    if (!write_vxl_map(output, &reason, planar_field_storage())) {
+    if (!write_vxl_map_finishing_rows(output, &reason, work_field_storage(), finish_map_row)) {
         std::fprintf(stderr, "mapgen: cannot write '%s': %s\n", output, reason.c_str());
         free_options(options);
         return EXIT_FAILED;

@@ -161,6 +161,9 @@ std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, colour_col
 // written from one byte per column, their top; every other column goes through
 // the masks and spans above.
 
+// How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
+constexpr int COLOUR_PREFETCH = 8;
+
 // Top of a ground column: 0 (all solid) to 64 (all air); OTHER_SHAPE otherwise.
 constexpr std::uint8_t OTHER_SHAPE = 0xFF;
 // Run of a column whose record needs the masks: not ground, solid to the top (the
@@ -179,13 +182,19 @@ std::uint8_t top_byte(mask generator_mask) {
 class column_tops {
   public:
     static constexpr int STRIDE = MAP_SIZE + 32;  // 16 guard bytes either side keep rows aligned
-    static constexpr std::size_t BYTES = std::size_t{MAP_SIZE + 2} * STRIDE;
+    static constexpr std::size_t BYTES = VXL_ROW_ENCODER_TABLE_BYTES;
+    static_assert(BYTES == std::size_t{MAP_SIZE + 2} * STRIDE);
 
+    // Sets the guards of fresh storage.
     explicit column_tops(std::uint8_t* storage) : bytes_(storage) {
         std::fill_n(bytes_, STRIDE, 0);
         std::fill_n(bytes_ + std::size_t{MAP_SIZE + 1} * STRIDE, STRIDE, 0);
         for (int x = 0; x < MAP_SIZE; ++x) row(x)[-1] = row(x)[MAP_SIZE] = 0;
     }
+    // Looks at storage that is already filled.
+    static constexpr struct view_t {
+    } view{};
+    column_tops(std::uint8_t* storage, view_t) : bytes_(storage) {}
     // x-row x, y = 0..511; x may be -1 or 512 (the guard rows), y -1 or 512.
     std::uint8_t* row(int x) const { return bytes_ + std::size_t(x + 1) * STRIDE + 16; }
 
@@ -283,30 +292,26 @@ column_masks masks_of(int x, int y) {
 
 // Two walks in memory order (x slowest, then y) over one byte per column. The file
 // lists x fastest, so a column's record lands far from its memory neighbours'
-// records; the first walk therefore only measures every record, which fixes where
-// each file row starts, and the second writes each record in its place. solid_map
-// is read once, into the top bytes (and again only for columns that are not ground
-// among ground); of color_map only the words that go into the file are read.
+// records; the first walk (the constructor) therefore only measures every record,
+// which fixes where each file row starts, and the second (write_next_row, x-row by
+// x-row) writes each record in its place. solid_map is read once, into the top
+// bytes (and again only for columns that are not ground among ground); of
+// color_map only the words that go into the file are read.
 //
 // The volume is read in generator orientation and left so: a column's file mask
 // is its mask with the bits reversed, and its colours are read from the top down.
 // Flipping the volume in place first would read and write all of its 80 MiB.
-// How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
-constexpr int COLOUR_PREFETCH = 8;
-
-vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch) {
+vxl_row_encoder::vxl_row_encoder(std::span<std::uint8_t> scratch) {
     // The top bytes, and later the file, go into the lent memory where they fit.
-    std::unique_ptr<std::uint8_t[]> own_tops;
-    std::uint8_t* top_storage = nullptr;
     if (scratch.size() >= column_tops::BYTES) {
-        top_storage = scratch.data();
+        tops_ = scratch.data();
         scratch = scratch.subspan(column_tops::BYTES);
     } else {
-        own_tops.reset(new (std::nothrow) std::uint8_t[column_tops::BYTES]);
-        if (!own_tops) return {};
-        top_storage = own_tops.get();
+        own_tops_.reset(new (std::nothrow) std::uint8_t[column_tops::BYTES]);
+        if (!own_tops_) return;
+        tops_ = own_tops_.get();
     }
-    const column_tops tops(top_storage);
+    const column_tops tops(tops_);
     read_tops(tops);
 
     alignas(16) std::uint8_t runs[MAP_SIZE];
@@ -323,51 +328,61 @@ vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch) {
         }
     }
 
-    std::array<std::size_t, MAP_SIZE> at;  // where the next record of each file row goes
     std::size_t total = 0;
     for (int y = 0; y < MAP_SIZE; ++y) {
-        at[y] = total;
+        at_[y] = total;
         total += row_bytes[y];
     }
-    vxl_file_image image{file_buffer(nullptr, {0, 0}), total};
+    image_.size = total;
     if (scratch.size() >= total) {
-        image.bytes = file_buffer(scratch.data(), {0, 0});  // lent: nothing to give back
+        image_.bytes = file_buffer(scratch.data(), {0, 0});  // lent: nothing to give back
     } else {
-        image.bytes = reserve_file_buffer(total);
-        if (!image.bytes) return {};
-        ready_file_buffer(image.bytes.get(), total);
+        image_.bytes = reserve_file_buffer(total);
+        if (image_.bytes) ready_file_buffer(image_.bytes.get(), total);
     }
-    std::uint8_t* const file = image.bytes.get();
+}
 
-    for (int x = 0; x < MAP_SIZE; ++x) {
-        row_runs(tops, x, runs);
-        const std::uint8_t* top = tops.row(x);
-        for (int y = 0; y < MAP_SIZE; ++y) {
-            // Colours are read at addresses no prefetcher could guess; asking for
-            // the top voxel's line a few columns ahead keeps several reads in flight.
-            if (y + COLOUR_PREFETCH < MAP_SIZE) {
-                const int ahead = top[y + COLOUR_PREFETCH] & (MAP_DEPTH - 1);  // any address in the column will do
-                __builtin_prefetch(color_map + voxel_index(x, y + COLOUR_PREFETCH, MAP_DEPTH - 1 - ahead));
-            }
-            std::uint8_t* out = file + at[y];
-            const int run = runs[y];
-            if (run != GENERAL) {
-                const int t = top[y];
-                store_le32(out, span_header(0, t, t + run - 1, 0));
-                out += VXL_SPAN_HEADER_BYTES;
-                if (run > 0) {
-                    // File z = t is generator z = 63 - t; the run goes down from there.
-                    const std::uint32_t* colour = color_map + voxel_index(x, y, MAP_DEPTH - 1 - t);
-                    for (int i = 0; i < run; ++i, out += VXL_COLOR_BYTES) store_le32(out, colour[-i]);
-                }
-            } else {
-                const column_masks m = masks_of(x, y);
-                out = put_column(out, m.solid, m.exposed, {color_map + voxel_index(x, y, MAP_DEPTH - 1), -1});
-            }
-            at[y] = std::size_t(out - file);
+void vxl_row_encoder::write_next_row() {
+    if (next_x_ >= MAP_SIZE) return;
+    const int x = next_x_++;
+    const column_tops tops(tops_, column_tops::view);
+    alignas(16) std::uint8_t runs[MAP_SIZE];
+    row_runs(tops, x, runs);
+    const std::uint8_t* top = tops.row(x);
+    std::uint8_t* const file = image_.bytes.get();
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        // Colours are read at addresses no prefetcher could guess; asking for the
+        // top voxel's line a few columns ahead keeps several reads in flight.
+        if (y + COLOUR_PREFETCH < MAP_SIZE) {
+            const int ahead = top[y + COLOUR_PREFETCH] & (MAP_DEPTH - 1);  // any address in the column will do
+            __builtin_prefetch(color_map + voxel_index(x, y + COLOUR_PREFETCH, MAP_DEPTH - 1 - ahead));
         }
+        std::uint8_t* out = file + at_[y];
+        const int run = runs[y];
+        if (run != GENERAL) {
+            const int t = top[y];
+            store_le32(out, span_header(0, t, t + run - 1, 0));
+            out += VXL_SPAN_HEADER_BYTES;
+            if (run > 0) {
+                // File z = t is generator z = 63 - t; the run goes down from there.
+                const std::uint32_t* colour = color_map + voxel_index(x, y, MAP_DEPTH - 1 - t);
+                for (int i = 0; i < run; ++i, out += VXL_COLOR_BYTES) store_le32(out, colour[-i]);
+            }
+        } else {
+            const column_masks m = masks_of(x, y);
+            out = put_column(out, m.solid, m.exposed, {color_map + voxel_index(x, y, MAP_DEPTH - 1), -1});
+        }
+        at_[y] = std::size_t(out - file);
     }
-    return image;
+}
+
+vxl_file_image vxl_row_encoder::take() { return std::move(image_); }
+
+vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch) {
+    vxl_row_encoder encoder(scratch);
+    if (!encoder.ready()) return {};
+    while (encoder.next_row() < MAP_SIZE) encoder.write_next_row();
+    return encoder.take();
 }
 
 void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out) {

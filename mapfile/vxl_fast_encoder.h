@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -24,6 +25,34 @@ constexpr std::size_t VXL_MAX_COLUMN_BYTES = 4 * (64 + 2);
 struct vxl_file_image {
     file_buffer bytes;
     std::size_t size;
+};
+
+/// Bytes of the encoder's table of column tops (with its guards).
+constexpr std::size_t VXL_ROW_ENCODER_TABLE_BYTES = std::size_t{514} * 544;
+
+/// The fast encoder in steps, for a caller that finishes the colours of the volume
+/// x-row by x-row and has each row written while its colours are still in the
+/// cache. The constructor reads solid_map, which must be final, and measures every
+/// record; each write_next_row() then writes the records of the next x-row, from
+/// x = 0 up, from its colours, which must be final by then; once all 512 rows are
+/// written, take() gives the file. Scratch is used as encode_vxl_map_fast uses
+/// it, and must outlive the file.
+class vxl_row_encoder {
+  public:
+    explicit vxl_row_encoder(std::span<std::uint8_t> scratch = {});
+    /// false when no memory was to be had for the tables or the file
+    bool ready() const { return tops_ != nullptr && image_.bytes != nullptr; }
+    /// x of the row write_next_row() writes next; 512 when all are written
+    int next_row() const { return next_x_; }
+    void write_next_row();
+    vxl_file_image take();
+
+  private:
+    std::unique_ptr<std::uint8_t[]> own_tops_;
+    std::uint8_t* tops_ = nullptr;
+    int next_x_ = 0;
+    std::size_t at_[512];  // where the next record of each file row goes
+    vxl_file_image image_{file_buffer(nullptr, {0, 0}), 0};
 };
 
 /// The file's bytes of the volume as the generator leaves it (z = 0 lowest):

@@ -108,3 +108,18 @@ bool write_vxl_map(const char* path, std::string* reason, std::span<std::uint8_t
     }
     return safe_write_file(path, image.bytes.get(), image.size, reason);
 }
+
+bool write_vxl_map_finishing_rows(const char* path, std::string* reason, std::span<std::uint8_t> scratch,
+                                  void (*finish_row)(int x)) {
+    vxl_row_encoder encoder(scratch);
+    if (!encoder.ready()) {
+        if (reason) *reason = std::strerror(ENOMEM);
+        return false;
+    }
+    while (encoder.next_row() < MAP_SIZE) {
+        finish_row(encoder.next_row());
+        encoder.write_next_row();
+    }
+    const vxl_file_image image = encoder.take();
+    return safe_write_file(path, image.bytes.get(), image.size, reason);
+}

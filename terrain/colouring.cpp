@@ -290,14 +290,24 @@ COLOUR_AVX512 void colour_row_avx512(int x) {
 
 void colour_columns() { colour_columns_with(best_vector_path()); }
 
-void colour_columns_with(vector_path path) {
-    for (int x = 0; x < MAP_SIZE; ++x) {
+namespace {
+
+void colour_row_with(vector_path path, int x) {
 #if defined(__x86_64__) || defined(__i386__)
-        if (path == vector_path::avx512) {
-            colour_row_avx512(x);
-            continue;
-        }
-#endif
-        colour_row_baseline(x);
+    if (path == vector_path::avx512) {
+        colour_row_avx512(x);
+        return;
     }
+#else
+    (void)path;
+#endif
+    colour_row_baseline(x);
 }
+
+}  // namespace
+
+void colour_columns_with(vector_path path) {
+    for (int x = 0; x < MAP_SIZE; ++x) colour_row_with(path, x);
+}
+
+void colour_columns_of_row(int x) { colour_row_with(best_vector_path(), x); }

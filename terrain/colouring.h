@@ -21,5 +21,8 @@ std::uint32_t column_colour(float h, float h_prev_x, float h_prev_y, std::int32_
 void colour_columns();
 /// colour_columns on the given vector path, which must be supported.
 void colour_columns_with(vector_path path);
+/// colour_columns for the 512 columns of x-row x only: the same words, from
+/// height_field rows x and x - 1 (511 for x = 0) and column_height row x.
+void colour_columns_of_row(int x);
 /// The same, one column_colour per column: the reference for colour_columns.
 void colour_columns_plain();

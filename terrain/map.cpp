@@ -34,7 +34,29 @@ void paint_start_regions() {
     }
 }
 
+// The outline columns that lie in x-row x: those of paint_start_regions, which
+// paints no column twice in different colours, so row by row gives the same map.
+void paint_start_regions_of_row(int x) {
+    const auto paint_sides = [x](std::uint32_t colour) {
+        paint_column(x, 128, colour);
+        paint_column(x, 384, colour);
+    };
+    if (x == 128)
+        for (int y = 128; y <= 383; ++y) paint_column(x, y, BLUE_REGION);
+    if (x == 384)
+        for (int y = 128; y <= 383; ++y) paint_column(x, y, GREEN_REGION);
+    if (x >= 16 && x <= 127) paint_sides(BLUE_REGION);
+    if (x >= 384 && x <= 495) paint_sides(GREEN_REGION);
+}
+
 }  // namespace
+
+void shape_map() { shape_terrain(); }
+
+void finish_map_row(int x) {
+    colour_columns_of_row(x);
+    if (debug_regions != 0) paint_start_regions_of_row(x);
+}
 
 void generate_map() {
     generate_terrain();

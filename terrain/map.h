@@ -4,5 +4,13 @@
 /// Runs generate_terrain and, when debug_regions is not 0, paints the blue and
 /// green start-region outlines into color_map. Touches nothing else.
 void generate_map();
+/// generate_map in steps, for a caller that writes the map x-row by x-row while each
+/// row's colours are still in the cache: shape_map makes everything but the
+/// colours (shape_terrain), and finish_map_row(x) colours x-row x and, when
+/// debug_regions is not 0, paints its part of the outlines. Once every row is
+/// finished, in any order, the volume is what generate_map makes.
+void shape_map();
+void finish_map_row(int x);
+
 /// The same with generate_terrain_plain: the reference for generate_map.
 void generate_map_plain();

@@ -72,6 +72,33 @@ TEST(GenerateMap, MarkingRepaintsOnlyTheOutlinesAndKeepsTheVoxels) {
     EXPECT_EQ(other, 0);
 }
 
+TEST(GenerateMap, RowByRowFinishGivesTheSameVolumeInAnyRowOrder) {
+    // shape_map and then finish_map_row for every row, as the run does it (rows in
+    // order) and in a scrambled order: the same volume as generate_map, with and
+    // without the start regions, whose outlines cross rows and run along them.
+    std::vector<std::uint8_t> solid(VOXEL_COUNT);
+    std::vector<std::uint32_t> colour(VOXEL_COUNT);
+    std::vector<int> rows(MAP_SIZE);
+    for (bool regions : {false, true}) {
+        debug_regions = regions;
+        rng_seed(77);
+        generate_map();
+        std::copy(solid_map, solid_map + VOXEL_COUNT, solid.begin());
+        std::copy(color_map, color_map + VOXEL_COUNT, colour.begin());
+        for (bool scrambled : {false, true}) {
+            for (int x = 0; x < MAP_SIZE; ++x) rows[x] = scrambled ? (x * 167 + 11) % MAP_SIZE : x;
+            std::fill_n(solid_map, VOXEL_COUNT, 0xA5);
+            std::fill_n(color_map, VOXEL_COUNT, 0xA5A5A5A5u);
+            rng_seed(77);
+            shape_map();
+            for (int x : rows) finish_map_row(x);
+            ASSERT_EQ(std::memcmp(solid.data(), solid_map, VOXEL_COUNT), 0) << (regions ? "-d" : "") << scrambled;
+            ASSERT_EQ(std::memcmp(colour.data(), color_map, VOXEL_COUNT * 4), 0) << (regions ? "-d" : "") << scrambled;
+        }
+    }
+    clear_volume();
+}
+
 TEST(GenerateMap, SameVolumeAsThePlainStagesForManySeeds) {
     // The whole generator, fast stages against plain ones, with and without the
     // start regions: every voxel's solidity and colour. The volume is scrambled

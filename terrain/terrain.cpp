@@ -82,11 +82,15 @@ void fill_solid_columns() { fill_solid_columns_plain(); }
 
 #endif
 
-void generate_terrain() {
+void shape_terrain() {
     fill_profile_heights(draw_shape_params());  // draws 1 to 18
     add_noise_set(TERRAIN_NOISE, 1);            // draws 19 to 21
     fill_solid_columns();
     add_noise_set(COLOUR_NOISE, 2);             // draws 22 to 24
+}
+
+void generate_terrain() {
+    shape_terrain();
     colour_columns();
 }
 

@@ -11,6 +11,10 @@
 /// from the seeded random source, drawing exactly 24 values. Writes solid_map and
 /// color_map once each, in memory order.
 void generate_terrain();
+/// generate_terrain but for the colours: all 24 draws, height_field, column_height
+/// and solid_map; colour_columns (or colour_columns_of_row for every x-row) then
+/// finishes the terrain.
+void shape_terrain();
 /// The same bits from the plain stages, column by column: the reference for generate_terrain.
 void generate_terrain_plain();
 

@@ -34,7 +34,7 @@ unsigned char* volume_storage() {
 
 std::uint32_t* const color_map = reinterpret_cast<std::uint32_t*>(volume_storage());
 std::uint8_t* const solid_map = volume_storage() + COLOR_BYTES;
-// The planar fields lie one after another, height_field first, column_height last.
+// The planar fields lie one after another, noise_field_b right after noise_field_a.
 float* const height_field = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES);
 float* const noise_field_a = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES + FIELD_BYTES);
 float* const noise_field_b = reinterpret_cast<float*>(volume_storage() + COLOR_BYTES + SOLID_BYTES + 2 * FIELD_BYTES);
@@ -43,8 +43,8 @@ std::int32_t* const column_height =
 
 std::int32_t debug_regions = 0;
 
-std::span<std::uint8_t> planar_field_storage() {
-    return {reinterpret_cast<std::uint8_t*>(height_field), 4 * FIELD_BYTES};
+std::span<std::uint8_t> work_field_storage() {
+    return {reinterpret_cast<std::uint8_t*>(noise_field_a), 2 * FIELD_BYTES};
 }
 
 void set_solid(int x, int y, int z, std::uint8_t value) { solid_map[voxel_index(x, y, z)] = value; }

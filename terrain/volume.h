@@ -27,10 +27,10 @@ extern float* const noise_field_a;
 extern float* const noise_field_b;
 extern std::int32_t* const column_height;
 
-/// The memory of the four planar fields, 4 MiB in one piece. Once a map is generated
-/// nothing reads them again: the run lends it to the writer, which builds the file
-/// there rather than in fresh memory that would first have to be mapped and cleared.
-std::span<std::uint8_t> planar_field_storage();
+/// The memory of noise_field_a and noise_field_b, 2 MiB in one piece. Nothing reads
+/// these work fields once the terrain is shaped: the run lends it to the writer for
+/// its tables, rather than fresh memory that would first have to be mapped and cleared.
+std::span<std::uint8_t> work_field_storage();
 
 /// Set by the driver for -d; the start-region marking draws only when it is not 0.
 extern std::int32_t debug_regions;
