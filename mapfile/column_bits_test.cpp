@@ -26,6 +26,12 @@ column_mask expected_mask(const column& c) {
     return m;
 }
 
+column flipped(const column& c) {
+    column reversed;
+    for (int z = 0; z < 64; ++z) reversed.bytes[z] = c.bytes[63 - z];
+    return reversed;
+}
+
 TEST(ColumnBits, MaskHasABitForEveryNonZeroByte) {
     std::mt19937_64 random(3);
     for (int round = 0; round < 20000; ++round) {
@@ -44,9 +50,7 @@ TEST(ColumnBits, ReversedBitsAreTheMaskOfTheFlippedColumn) {
     std::mt19937_64 random(5);
     for (int round = 0; round < 20000; ++round) {
         const column before = random_column(random);
-        column reversed;
-        for (int z = 0; z < 64; ++z) reversed.bytes[z] = before.bytes[63 - z];
-        ASSERT_EQ(reverse_bits(expected_mask(before)), expected_mask(reversed));
+        ASSERT_EQ(reverse_bits(expected_mask(before)), expected_mask(flipped(before)));
     }
     EXPECT_EQ(reverse_bits(1), column_mask{1} << 63);
     EXPECT_EQ(reverse_bits(0x0123456789ABCDEFu), 0xF7B3D591E6A2C480u);
@@ -56,8 +60,7 @@ TEST(ColumnBits, FlipReversesTheColumnAndReturnsTheFlippedMask) {
     std::mt19937_64 random(4);
     for (int round = 0; round < 20000; ++round) {
         const column before = random_column(random);
-        column reversed;
-        for (int z = 0; z < 64; ++z) reversed.bytes[z] = before.bytes[63 - z];
+        const column reversed = flipped(before);
 
         column words = before, chosen = before;
         ASSERT_EQ(flip_solid_column_words(words.bytes), expected_mask(reversed));
