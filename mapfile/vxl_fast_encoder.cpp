@@ -393,7 +393,7 @@ void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out) {
     const mask solid = mask_at(x, y);
     const mask sides = mask_at(x - 1, y) & mask_at(x + 1, y) & mask_at(x, y - 1) & mask_at(x, y + 1);
     const std::size_t start = out.size();
-    out.resize(start + VXL_MAX_COLUMN_BYTES);
+    out.resize(start + VXL_MAX_RECORD_BYTES);
     std::uint8_t* end =
         put_column(out.data() + start, solid, exposed_bits(solid, sides), {color_map + voxel_index(x, y, 0), 1});
     out.resize(std::size_t(end - out.data()));

@@ -13,13 +13,7 @@
 #include <vector>
 
 #include "mapfile/file_buffer.h"
-
-/// The largest record one column can have, in bytes. A record is 4 bytes per span
-/// and 4 per colour. Every span covers a stretch of z of its own (from its air_start
-/// to the next span's), and every span but the first and the last covers a voxel
-/// without a colour: it starts where the previous span stopped on air or on hidden
-/// solid. So spans + colours <= 64 + 2, and a record is at most 264 bytes.
-constexpr std::size_t VXL_MAX_COLUMN_BYTES = 4 * (64 + 2);
+#include "mapfile/vxl_format.h"
 
 /// A whole VXL file in memory, in memory of its own or in memory lent to the encoder.
 struct vxl_file_image {

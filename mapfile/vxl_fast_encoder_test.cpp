@@ -85,7 +85,7 @@ TEST_F(VxlFastEncoder, AgreesWithThePlainEncoderOnEveryPatternOfAWindow) {
             ASSERT_EQ(fast_record(X, Y), plain) << "window " << window << " pattern " << pattern;
             largest = std::max(largest, plain.size());
         }
-    EXPECT_LE(largest, VXL_MAX_COLUMN_BYTES);
+    EXPECT_LE(largest, VXL_MAX_RECORD_BYTES);
 }
 
 TEST_F(VxlFastEncoder, AgreesAtTheMapEdgesAndCorners) {
@@ -121,7 +121,7 @@ TEST_F(VxlFastEncoder, ColumnsNearTheLargestRecordStayWithinTheBound) {
             set_column(X, Y - 1, ~std::uint64_t{0});
             set_column(X, Y + 1, ~std::uint64_t{0});
             const bytes plain = plain_record(X, Y);
-            EXPECT_LE(plain.size(), VXL_MAX_COLUMN_BYTES);
+            EXPECT_LE(plain.size(), VXL_MAX_RECORD_BYTES);
             EXPECT_EQ(fast_record(X, Y), plain) << std::hex << column << " beside " << side;
         }
     set_column(X, Y, ~std::uint64_t{0});

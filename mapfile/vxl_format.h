@@ -28,6 +28,22 @@ constexpr std::size_t VXL_AIR_START = 3;    // z where the air above this span b
 /// A non-last span ends above z = 63, so its colours number at most 63: 1 + 63.
 constexpr int VXL_MAX_SPAN_LENGTH = 64;
 
+/// The largest column record, in bytes: 4 per span header and 4 per colour, and
+/// spans + colours <= 65. Each span after the first starts on a voxel without a
+/// colour (air, or solid the file leaves uncoloured), except a last span whose
+/// exposed voxels run to the bottom. That one follows a span with hidden solid in
+/// it; going back from there over spans that start on hidden solid (each comes
+/// after a bottom run, which only a stretch of hidden solid above it makes), one
+/// reaches the first span, which then holds a voxel without colour of its own, or
+/// a span that starts on air and so holds two. Either way the voxels without
+/// colour are at least the spans less one. The largest record is a column of
+/// alternating exposed solid and air from the top: 33 spans and 32 colours.
+/// Records longer than this are never written and are refused when read, which
+/// bounds what reading a map can cost.
+constexpr std::size_t VXL_MAX_RECORD_BYTES = 4 * 65;
+/// The most bytes the records of one map can take: 68,157,440.
+constexpr std::size_t VXL_MAX_RECORDS_BYTES = VXL_RECORD_COUNT * VXL_MAX_RECORD_BYTES;
+
 /// The record of a column that is air from top to bottom: one last span whose empty
 /// top run starts below the bottom voxel.
 constexpr std::uint8_t VXL_AIR_COLUMN[VXL_SPAN_HEADER_BYTES] = {0x00, 0x40, 0x3F, 0x00};

@@ -27,16 +27,22 @@ std::string colour_records_need(int n) {
     return std::to_string(n) + (n == 1 ? " colour record needs" : " colour records need");
 }
 
-bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, std::string* reason) {
-    if (reason) {
-        const std::size_t x = cursor.record % VXL_MAP_SIZE, y = cursor.record / VXL_MAP_SIZE;
-        *reason = "byte " + std::to_string(at) + ", column (" + std::to_string(x) + ", " + std::to_string(y) +
-                  "): " + what;
+bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, VxlFault* fault) {
+    if (fault) {
+        fault->offset = at;
+        fault->record = cursor.record;
+        fault->what = what;
     }
     return false;
 }
 
 }  // namespace
+
+std::string vxl_fault_text(const VxlFault& fault) {
+    const std::size_t x = fault.record % VXL_MAP_SIZE, y = fault.record / VXL_MAP_SIZE;
+    return "byte " + std::to_string(fault.offset) + ", column (" + std::to_string(x) + ", " + std::to_string(y) +
+           "): " + fault.what;
+}
 
 // Every header value is checked before it is used to move through the image or to
 // address a voxel, and every span is checked against the bytes that are left, so
@@ -45,16 +51,21 @@ bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, st
 // bottom run lies between the end of its top run and the next span's air_start.
 // That order is what the writer guarantees, and it makes every voxel of the column
 // decoded at most once, so a colour record can never be overwritten by another.
-bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) {
+// Each span must also cover a voxel: the next span starts below it, and no span
+// starts below the bottom voxel. A span that covers nothing is never written, and
+// without this rule a record could chain spans without end. The record's length
+// is checked against the largest a column can need before any byte past it is
+// looked at, so a record is read within VXL_MAX_RECORD_BYTES of its start.
+bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault) {
     const std::uint8_t* const data = cursor.data;
     const std::size_t length = cursor.length;
     std::size_t r = cursor.offset;
     if (r >= length) {
-        if (length == 0) return reject(cursor, 0, "empty image: no column records", reason);
+        if (length == 0) return reject(cursor, 0, "empty image: no column records", fault);
         return reject(cursor, r,
                       "image ends after " + std::to_string(cursor.record) + " of " +
                           std::to_string(VXL_RECORD_COUNT) + " column records",
-                      reason);
+                      fault);
     }
 
     // Every voxel is solid until an air run says otherwise.
@@ -65,7 +76,7 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
     for (;;) {
         if (length - r < VXL_SPAN_HEADER_BYTES)
             return reject(cursor, r,
-                          "span header cut short: the image ends at byte " + std::to_string(length), reason);
+                          "span header cut short: the image ends at byte " + std::to_string(length), fault);
         const int span_length = data[r + VXL_SPAN_LENGTH];
         const int top_start = data[r + VXL_TOP_START];
         const int top_end = data[r + VXL_TOP_END];
@@ -73,30 +84,41 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
 
         if (top_start > VXL_COLUMN_DEPTH)
             return reject(cursor, r + VXL_TOP_START,
-                          "top_start " + std::to_string(top_start) + " out of range 0..64", reason);
+                          "top_start " + std::to_string(top_start) + " out of range 0..64", fault);
         // An empty top run is written as top_start - 1 in 8 bits: at top_start 0 that
         // is 255, the one value above 63 that a writer can legitimately produce.
         const bool empty_top = top_end + 1 == top_start || (top_start == 0 && top_end == 255);
         if (!empty_top && top_end >= VXL_COLUMN_DEPTH)
             return reject(cursor, r + VXL_TOP_END, "top_end " + std::to_string(top_end) + " out of range 0..63",
-                          reason);
+                          fault);
         if (!empty_top && top_end < top_start)
             return reject(cursor, r + VXL_TOP_END,
                           "top_end " + std::to_string(top_end) + " ends above top_start " +
                               std::to_string(top_start) + " minus one",
-                          reason);
+                          fault);
         if (top_start < cursor_z)
             return reject(cursor, r + VXL_TOP_START,
                           "top_start " + std::to_string(top_start) + " lies above the air_start " +
                               std::to_string(cursor_z) + " of its span",
-                          reason);
+                          fault);
         const int top_count = empty_top ? 0 : top_end - top_start + 1;
         const int top_stop = top_start + top_count;  // one past the top run
         if (span_length != 0 && span_length < 1 + top_count)
             return reject(cursor, r + VXL_SPAN_LENGTH,
                           "span_length " + std::to_string(span_length) + " too small for its " +
                               std::to_string(top_count) + " top colours",
-                          reason);
+                          fault);
+        // A last span ends after its top colours; any other is followed at least by
+        // the next span's header.
+        const std::size_t record_end = span_length == 0
+                                           ? r + VXL_SPAN_HEADER_BYTES + std::size_t(top_count) * VXL_COLOR_BYTES
+                                           : r + std::size_t(span_length) * VXL_SPAN_HEADER_BYTES + VXL_SPAN_HEADER_BYTES;
+        if (record_end - cursor.offset > VXL_MAX_RECORD_BYTES)
+            return reject(cursor, r + VXL_SPAN_LENGTH,
+                          std::string("column record of ") + (span_length == 0 ? "" : "at least ") +
+                              std::to_string(record_end - cursor.offset) + " bytes, longer than the " +
+                              std::to_string(VXL_MAX_RECORD_BYTES) + " a column can need",
+                          fault);
 
         const std::size_t colors = r + VXL_SPAN_HEADER_BYTES;
         if (length - colors < std::size_t(top_count) * VXL_COLOR_BYTES)
@@ -104,7 +126,7 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
                           "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
                               std::to_string(colors + std::size_t(top_count) * VXL_COLOR_BYTES) +
                               ", the image ends at byte " + std::to_string(length),
-                          reason);
+                          fault);
         solid &= ~voxel_range(cursor_z, top_start);
         for (int z = top_start; z < top_stop; ++z)
             column->color[z] = get_u32_le(data + colors + std::size_t(z - top_start) * VXL_COLOR_BYTES);
@@ -126,30 +148,38 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason) 
             return reject(cursor, r,
                           "bottom colours cut short: " + colour_records_need(bottom_count) + " bytes up to " +
                               std::to_string(next) + ", the image ends at byte " + std::to_string(length),
-                          reason);
+                          fault);
         if (next == length)
-            return reject(cursor, next, "next span missing: the image ends inside the column record", reason);
+            return reject(cursor, next, "next span missing: the image ends inside the column record", fault);
         if (length - next < VXL_SPAN_HEADER_BYTES)
             return reject(cursor, next,
-                          "span header cut short: the image ends at byte " + std::to_string(length), reason);
+                          "span header cut short: the image ends at byte " + std::to_string(length), fault);
         // The bottom run ends just above the next span's air_start, so that byte
         // places it; it must not reach back into this span's top run.
         const int air_start = data[next + VXL_AIR_START];
         if (air_start > VXL_COLUMN_DEPTH)
             return reject(cursor, next + VXL_AIR_START,
-                          "air_start " + std::to_string(air_start) + " out of range 0..64", reason);
+                          "air_start " + std::to_string(air_start) + " out of range 0..64", fault);
         if (air_start < top_stop)
             return reject(cursor, next + VXL_AIR_START,
                           "air_start " + std::to_string(air_start) + " lies above z " + std::to_string(top_stop) +
                               ", the end of the previous span's top run",
-                          reason);
+                          fault);
         const int bottom_start = air_start - bottom_count;
         if (bottom_start < top_stop)
             return reject(cursor, r + VXL_SPAN_LENGTH,
                           "bottom run of " + std::to_string(bottom_count) + " colours would start at z " +
                               std::to_string(bottom_start) + ", above the end of the top run at z " +
                               std::to_string(top_stop),
-                          reason);
+                          fault);
+        if (air_start == cursor_z)
+            return reject(cursor, next + VXL_AIR_START,
+                          "air_start " + std::to_string(air_start) +
+                              " does not lie below the previous span's: that span covers no voxel",
+                          fault);
+        if (air_start == VXL_COLUMN_DEPTH)
+            return reject(cursor, next + VXL_AIR_START,
+                          "air_start 64 lies below the bottom voxel, z 63: the span covers no voxel", fault);
         const std::size_t bottom_colors = colors + std::size_t(top_count) * VXL_COLOR_BYTES;
         for (int z = bottom_start; z < air_start; ++z)
             column->color[z] = get_u32_le(data + bottom_colors + std::size_t(z - bottom_start) * VXL_COLOR_BYTES);
@@ -165,10 +195,14 @@ VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length) {
     VxlCursor cursor{data, length, 0, 0};
     VxlColumn column;
     while (cursor.record < VXL_RECORD_COUNT) {
-        if (!read_vxl_column(cursor, &column, &result.reason)) return result;
-        result.spans += std::size_t(column.spans);
-        result.solid_voxels += std::size_t(std::popcount(column.solid));
-        result.colored_voxels += std::size_t(std::popcount(column.colored));
+        if (!read_vxl_column(cursor, &column, &result.fault)) {
+            result.placed = true;
+            result.reason = vxl_fault_text(result.fault);
+            return result;
+        }
+        result.spans += std::uint64_t(column.spans);
+        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
+        result.colored_voxels += std::uint64_t(std::popcount(column.colored));
     }
     result.ok = true;
     result.record_bytes = cursor.offset;

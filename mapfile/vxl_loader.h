@@ -6,6 +6,9 @@
 // Images come from strangers. Every image is validated whole before a single voxel
 // is written, so a rejected image leaves the volume exactly as it was; no image,
 // however malformed, makes the loader read outside it or write outside the volume.
+// Besides the bounds, a valid record keeps its column in order, and each of its
+// spans covers at least one voxel (so a column has at most 64 spans); a record is
+// at most VXL_MAX_RECORD_BYTES long. The writer's records all pass.
 // A valid image sets every voxel of solid_map, and the colour word of every voxel
 // that has a colour record; all other colour words keep what they held.
 #pragma once
@@ -22,6 +25,16 @@ struct VxlColumn {
     int spans = 0;               // spans in the record
 };
 
+/// Where and why an image is not a valid map.
+struct VxlFault {
+    std::uint64_t offset = 0;  // the byte the fault is at
+    std::size_t record = 0;    // the record it is in: column (record % 512, record / 512)
+    std::string what;          // the fault itself
+};
+
+/// "byte OFFSET, column (X, Y): WHAT"
+std::string vxl_fault_text(const VxlFault& fault);
+
 /// Walks the column records of one image in file order. data must stay alive and
 /// unchanged while the cursor is used.
 struct VxlCursor {
@@ -32,23 +45,27 @@ struct VxlCursor {
 };
 
 /// Decodes the record at the cursor into *column and moves the cursor past it.
-/// Reads only data[offset .. length). When the record is malformed, or the image
-/// ends before or inside it, returns false with a reason naming the byte offset and
-/// the column, and leaves the cursor where it was (*column is then unspecified).
-bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, std::string* reason);
+/// Reads only data[offset .. min(length, offset + VXL_MAX_RECORD_BYTES)). When the
+/// record is malformed, or the image ends before or inside it, returns false with
+/// the fault's place and nature in *fault (when given), and leaves the cursor where
+/// it was (*column is then unspecified).
+bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault);
 
 /// What a load or a check found. The counts are those of the whole image and are
-/// filled only when ok.
+/// filled only when ok. Counts are 64-bit whatever the platform: a file may be far
+/// larger than its records.
 struct VxlLoadResult {
     bool ok = false;
-    bool read_failed = false;      // load_vxl_map only: the file itself could not be read
-    std::string reason;            // why not ok: the system's reason, or byte offset, column and fault
-    std::size_t bytes = 0;         // length of the image
-    std::size_t record_bytes = 0;  // bytes taken by the 262,144 column records
-    std::size_t trailing_bytes = 0;  // bytes after the last record, accepted and ignored
-    std::size_t spans = 0;
-    std::size_t solid_voxels = 0;
-    std::size_t colored_voxels = 0;  // equals the number of colour records
+    bool read_failed = false;      // the file itself could not be read (reason: the system's)
+    bool placed = false;           // not ok because of the fault at a place in the image
+    VxlFault fault;                // that fault, when placed
+    std::string reason;            // why not ok: the system's reason, or vxl_fault_text(fault), or a limit
+    std::uint64_t bytes = 0;         // length of the image (of the file, for a file)
+    std::uint64_t record_bytes = 0;  // bytes taken by the 262,144 column records
+    std::uint64_t trailing_bytes = 0;  // bytes after the last record, accepted and ignored
+    std::uint64_t spans = 0;
+    std::uint64_t solid_voxels = 0;
+    std::uint64_t colored_voxels = 0;  // equals the number of colour records
 };
 
 /// Validates the image and counts what it holds, writing nothing.

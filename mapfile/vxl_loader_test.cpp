@@ -52,7 +52,27 @@ std::uint64_t range(int from, int to) {  // bits from .. to - 1
     return m;
 }
 
+/// The record the writer makes of a column of exposed solid voxels at even z, air
+/// at odd z: a span per pair of voxels and one for the last air voxel.
+vxl_bytes alternating_record() {
+    vxl_bytes record = vxl_span(2, 0, 0, 0, {0});
+    for (int z = 2; z < 64; z += 2) {
+        const vxl_bytes span = vxl_span(2, std::uint8_t(z), std::uint8_t(z), std::uint8_t(z - 1), {std::uint32_t(z)});
+        record.insert(record.end(), span.begin(), span.end());
+    }
+    const vxl_bytes last = vxl_span(0, 64, 63, 63);
+    record.insert(record.end(), last.begin(), last.end());
+    return record;
+}
+std::uint64_t alternating_solid() { return 0x5555555555555555u; }
+std::vector<std::pair<int, std::uint32_t>> alternating_colors() {
+    std::vector<std::pair<int, std::uint32_t>> colors;
+    for (int z = 0; z < 64; z += 2) colors.push_back({z, std::uint32_t(z)});
+    return colors;
+}
+
 TEST_F(VxlLoader, RecordsDecodeAsTheFormatDescribes) {
+    ASSERT_EQ(alternating_record().size(), VXL_MAX_RECORD_BYTES);
     const decode_case cases[] = {
         {"air above solid with a bottom run placed by the next span",
          vxl_record({vxl_span(4, 10, 10, 0, {1, 30, 31}), vxl_span(0, 32, 31, 32)}), range(10, 64),
@@ -70,6 +90,20 @@ TEST_F(VxlLoader, RecordsDecodeAsTheFormatDescribes) {
         {"solid from the top with the top voxel coloured",
          vxl_record({vxl_span(0, 0, 0, 0, {0})}), range(0, 64), {{0, 0}}},
         {"empty top run at z 0 written as top_end 255", vxl_record({vxl_span(0, 0, 255, 0)}), range(0, 64), {}},
+        {"the longest record a column can need: exposed solid and air alternating from the top, 260 bytes",
+         alternating_record(), alternating_solid(), alternating_colors()},
+        {"64 spans, the most a column holds: one voxel of air each",
+         [] {
+             vxl_bytes record;
+             for (int z = 0; z < 63; ++z) {
+                 const vxl_bytes span = vxl_span(1, std::uint8_t(z + 1), std::uint8_t(z), std::uint8_t(z));
+                 record.insert(record.end(), span.begin(), span.end());
+             }
+             const vxl_bytes last = vxl_span(0, 64, 63, 63);
+             record.insert(record.end(), last.begin(), last.end());
+             return record;
+         }(),
+         0, {}},
         {"a cave: two solid stretches, the upper one with a bottom run",
          vxl_record({vxl_span(3, 5, 5, 0, {5, 19}), vxl_span(0, 30, 30, 20, {30})}), range(5, 20) | range(30, 64),
          {{5, 5}, {19, 19}, {30, 30}}},
@@ -196,8 +230,8 @@ const malformed_case MALFORMED[] = {
      [] { return with_record(vxl_record({vxl_span(4, 10, 10, 0, {1, 2, 3}), vxl_span(0, 64, 63, 12)})); },
      "bottom run of 2 colours would start at z 10", B, X, Y},
     {"span_length pointing far past the column",
-     [] { return with_record(vxl_record({vxl_span(255, 10, 10, 0, {1})})); }, "air_start 0 lies above z 11",
-     B + 1020 + 3, X, Y},
+     [] { return with_record(vxl_record({vxl_span(255, 10, 10, 0, {1})})); },
+     "column record of at least 1024 bytes, longer than the 260 a column can need", B, X, Y},
     {"span_length pointing past the end of the image",
      [] {
          vxl_bytes image = vxl_image();
@@ -205,7 +239,40 @@ const malformed_case MALFORMED[] = {
          std::copy(last.begin(), last.end(), image.end() - 4);
          return image;
      },
-     "bottom colours cut short: 199 colour records need bytes up to 1049372", VXL_AIR_MAP_BYTES - 4, 511, 511},
+     "column record of at least 804 bytes", VXL_AIR_MAP_BYTES - 4, 511, 511},
+    {"bottom colours cut short within the longest record",
+     [] { return vxl_image({{VXL_RECORD_COUNT - 1, vxl_span(60, 1, 0, 0)}}); },
+     "bottom colours cut short: 59 colour records need bytes up to 1048812", VXL_AIR_MAP_BYTES - 4, 511, 511},
+    // A span covers the voxels from its air_start down to the next span's.
+    {"span that covers nothing: the next one starts where it starts",
+     [] { return with_record(vxl_record({vxl_span(1, 5, 4, 0), vxl_span(1, 5, 4, 5), vxl_span(0, 64, 63, 5)})); },
+     "air_start 5 does not lie below the previous span's: that span covers no voxel", B + 11, X, Y},
+    {"first span that covers nothing: an empty top run at z 0 and the next span at 0",
+     [] { return with_record(vxl_record({vxl_span(1, 0, 255, 0), vxl_span(0, 0, 0, 0, {1})})); },
+     "air_start 0 does not lie below", B + 7, X, Y},
+    {"last span starting below the bottom voxel",
+     [] { return with_record(vxl_record({vxl_span(3, 62, 61, 0, {1, 2}), vxl_span(0, 64, 63, 64)})); },
+     "air_start 64 lies below the bottom voxel, z 63: the span covers no voxel", B + 15, X, Y},
+    {"a 65th span: 64 spans of one voxel each use up the column",
+     [] {
+         vxl_bytes record;
+         for (int z = 0; z < 65; ++z) {
+             const vxl_bytes span = vxl_span(1, std::uint8_t(z + 1), std::uint8_t(z), std::uint8_t(z));
+             record.insert(record.end(), span.begin(), span.end());
+         }
+         return with_record(record);
+     },
+     "air_start 64 lies below the bottom voxel", B + 259, X, Y},
+    {"spans of one coloured voxel each, longer than any record the writer makes",
+     [] {
+         vxl_bytes record;
+         for (int z = 0; z < 40; ++z) {
+             const vxl_bytes span = vxl_span(2, std::uint8_t(z), std::uint8_t(z), std::uint8_t(z), {1});
+             record.insert(record.end(), span.begin(), span.end());
+         }
+         return with_record(record);
+     },
+     "column record of at least 268 bytes", B + 256, X, Y},
 };
 
 TEST_F(VxlLoader, MalformedImagesAreRejectedWithTheirOwnReasonAndChangeNothing) {
