@@ -1,6 +1,7 @@
 #include "mapfile/vxl_loader.h"
 
 #include <bit>
+#include <utility>
 
 #include "mapfile/read_file.h"
 #include "mapfile/vxl_format.h"
@@ -230,15 +231,79 @@ VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length, std::u
     return result;
 }
 
-VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns) {
-    std::size_t length = 0;
+namespace {
+
+VxlLoadResult too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes) {
+    VxlLoadResult result;
+    result.bytes = size;
+    result.reason = (measured ? "file is " + std::to_string(size) : "input is more than " + std::to_string(max_bytes)) +
+                    " bytes, limit " + std::to_string(max_bytes);
+    return result;
+}
+
+VxlLoadResult read_failure(const std::string& why) {
+    VxlLoadResult result;
+    result.read_failed = true;
+    result.reason = why;
+    return result;
+}
+
+}  // namespace
+
+// A file larger than the limit is refused whatever it holds, a pipe as well as a
+// file: a pipe whose records fail is measured up to the limit before its fault is
+// reported, so the verdict never depends on how much a read happened to bring.
+VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes, VxlFileImage* image) {
+    input_file in;
     std::string why;
-    const std::unique_ptr<std::uint8_t[]> buffer = read_whole_file(path, &length, &why);
-    if (!buffer) {
-        VxlLoadResult result;
-        result.read_failed = true;
-        result.reason = why;
-        return result;
+    if (!open_input_file(path, VXL_MAX_RECORDS_BYTES, &in, &why)) return read_failure(why);
+    std::uint64_t size = 0;
+    if (in.regular) {
+        if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
+        if (size > max_bytes) return too_large(size, true, max_bytes);
     }
-    return parse_vxl_map(buffer.get(), length, colored_columns);
+
+    VxlLoadResult result;
+    VxlCursor cursor{in.bytes.get(), 0, 0, 0};
+    VxlColumn column;
+    while (cursor.record < VXL_RECORD_COUNT) {
+        // A record is read within VXL_MAX_RECORD_BYTES of its start, so with that
+        // much in memory (or all there is) it reads as it would from the whole file.
+        if (!fill_input_file(in, cursor.offset + VXL_MAX_RECORD_BYTES, &why)) return read_failure(why);
+        cursor.length = std::uint64_t(in.length) > max_bytes ? std::size_t(max_bytes) : in.length;
+        if (!read_vxl_column(cursor, &column, &result.fault)) {
+            if (!in.regular && max_bytes != VXL_ANY_SIZE) {
+                if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
+                if (size > max_bytes) return too_large(size, false, max_bytes);
+            }
+            result.placed = true;
+            result.reason = vxl_fault_text(result.fault);
+            result.bytes = size;
+            return result;
+        }
+        result.spans += std::uint64_t(column.spans);
+        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
+        result.colored_voxels += std::uint64_t(std::popcount(column.colored));
+    }
+    if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
+    if (size > max_bytes) return too_large(size, in.regular, max_bytes);
+    result.ok = true;
+    result.bytes = size;
+    result.record_bytes = cursor.offset;
+    result.trailing_bytes = size - cursor.offset;
+    if (image) {
+        image->bytes = std::move(in.bytes);
+        image->length = in.length;
+    }
+    return result;
+}
+
+VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns) {
+    VxlFileImage image;
+    const VxlLoadResult read = read_vxl_file(path, VXL_ANY_SIZE, &image);
+    if (!read.ok) return read;
+    VxlLoadResult result = parse_vxl_map(image.bytes.get(), image.length, colored_columns);
+    result.bytes = read.bytes;
+    result.trailing_bytes = read.trailing_bytes;
+    return result;
 }

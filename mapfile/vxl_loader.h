@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mapfile/file_buffer.h"
+
 /// One column record, decoded. Bit z of a mask stands for voxel z of the column.
 struct VxlColumn {
     std::uint64_t solid = 0;     // voxels the record makes solid
@@ -79,7 +81,25 @@ VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length);
 VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length,
                             std::uint64_t* colored_columns = nullptr);
 
-/// Reads the file at path whole (read_whole_file), decodes it with parse_vxl_map
-/// and releases the buffer. A file that cannot be read is not ok, with read_failed
-/// set and the system's reason.
+/// A map's records read from a file, in memory of their own.
+struct VxlFileImage {
+    file_buffer bytes{nullptr, {0, 0}};
+    std::size_t length = 0;  // bytes held: the records, and perhaps a few that follow them
+};
+
+/// No limit on the size of a file.
+constexpr std::uint64_t VXL_ANY_SIZE = UINT64_MAX;
+
+/// Reads the map at path ("-": standard input, which may be a pipe) and validates
+/// it as check_vxl_map does, reading no further than its records need: at most
+/// VXL_MAX_RECORDS_BYTES and a little read-ahead, whatever the size of the file.
+/// The bytes after the records are counted from the file's size, or, from a pipe,
+/// read in small pieces and dropped. A file larger than max_bytes is not valid
+/// ("file is N bytes, limit M"; from a pipe "input is more than M bytes, limit M",
+/// read no further than that), whatever it holds. A file that cannot be read (see
+/// open_input_file) is not ok, with read_failed and the reason. When image is given
+/// and the map is valid, it receives the records.
+VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes = VXL_ANY_SIZE, VxlFileImage* image = nullptr);
+
+/// Reads the file at path with read_vxl_file and decodes it with parse_vxl_map.
 VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns = nullptr);

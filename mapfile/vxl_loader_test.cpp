@@ -1,6 +1,7 @@
 #include "mapfile/vxl_loader.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "mapfile/vxl_format.h"
@@ -332,12 +334,132 @@ TEST_F(VxlLoader, LoadReadsTheFileAndDecodesIt) {
     EXPECT_EQ(colour(X, Y, 63), GREEN);
 }
 
+/// A file of the given bytes in a fresh folder, removed with it.
+struct map_file {
+    std::string dir = "/tmp/vxl_loader_test.XXXXXX";
+    std::string path;
+    explicit map_file(const vxl_bytes& bytes) {
+        EXPECT_NE(mkdtemp(dir.data()), nullptr);
+        path = dir + "/map.vxl";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+    ~map_file() {
+        unlink(path.c_str());
+        rmdir(dir.c_str());
+    }
+};
+
+/// read_vxl_file on standard input, with bytes fed through a pipe as it reads.
+VxlLoadResult read_from_pipe(const vxl_bytes& bytes, std::uint64_t max_bytes) {
+    signal(SIGPIPE, SIG_IGN);  // the reader may stop before the writer is done
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    std::thread writer([&] {
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            const ssize_t n = write(fds[1], bytes.data() + at, bytes.size() - at);
+            if (n <= 0) break;  // the reader stopped early
+            at += std::size_t(n);
+        }
+        close(fds[1]);
+    });
+    const int saved = dup(STDIN_FILENO);
+    dup2(fds[0], STDIN_FILENO);
+    close(fds[0]);
+    const VxlLoadResult result = read_vxl_file("-", max_bytes);
+    dup2(saved, STDIN_FILENO);  // closes the read end: a writer still at it gets EPIPE
+    close(saved);
+    writer.join();
+    return result;
+}
+
+TEST_F(VxlLoader, FileIsReadOnlyAsFarAsItsRecordsNeed) {
+    // A valid map followed by almost 8 GiB of hole: the records and a little more
+    // are read, the rest is counted from the size.
+    const vxl_bytes image = vxl_image({{K, vxl_span(0, 63, 63, 0, {GREEN})}});
+    map_file file(image);
+    const std::uint64_t size = std::uint64_t{8} << 30;
+    ASSERT_EQ(truncate(file.path.c_str(), off_t(size)), 0);
+    VxlFileImage held;
+    const VxlLoadResult result = read_vxl_file(file.path.c_str(), VXL_ANY_SIZE, &held);
+    ASSERT_TRUE(result.ok) << result.reason;
+    EXPECT_EQ(result.bytes, size);
+    EXPECT_EQ(result.record_bytes, image.size());
+    EXPECT_EQ(result.trailing_bytes, size - image.size());
+    EXPECT_GE(held.length, image.size());
+    EXPECT_LE(held.length, image.size() + (std::size_t{512} << 10));
+    EXPECT_EQ(std::memcmp(held.bytes.get(), image.data(), image.size()), 0);
+}
+
+TEST_F(VxlLoader, PipeReadsAsTheSameBytesInMemoryDo) {
+    vxl_bytes trailing = vxl_image();
+    trailing.insert(trailing.end(), 300000, 0x5A);
+    const vxl_bytes images[] = {
+        vxl_image({{K, FIRST_EXAMPLE}}),
+        trailing,
+        cut(vxl_image({{K, FIRST_EXAMPLE}}), VXL_AIR_MAP_BYTES - 3),
+        with_record(vxl_record({vxl_span(255, 10, 10, 0, {1})})),
+        vxl_image({{VXL_RECORD_COUNT - 1, alternating_record()}}),
+        {},
+    };
+    for (const vxl_bytes& image : images) {
+        SCOPED_TRACE(image.size());
+        const VxlLoadResult memory = check_vxl_map(image.data(), image.size());
+        const VxlLoadResult piped = read_from_pipe(image, VXL_ANY_SIZE);
+        EXPECT_EQ(piped.ok, memory.ok);
+        EXPECT_EQ(piped.reason, memory.reason);
+        EXPECT_EQ(piped.fault.offset, memory.fault.offset);
+        EXPECT_EQ(piped.fault.record, memory.fault.record);
+        EXPECT_EQ(piped.spans, memory.spans);
+        EXPECT_EQ(piped.colored_voxels, memory.colored_voxels);
+        if (memory.ok) {
+            EXPECT_EQ(piped.trailing_bytes, memory.trailing_bytes);
+        }
+    }
+}
+
+TEST_F(VxlLoader, SizeLimitRefusesLargerFilesWhateverTheyHold) {
+    const vxl_bytes valid = vxl_image();
+    vxl_bytes invalid_early = valid;
+    invalid_early[1] = 99;  // top_start out of range in the first record
+    const struct {
+        const char* name;
+        const vxl_bytes& image;
+        std::uint64_t limit;
+        bool ok;
+        std::string file_reason, pipe_reason;  // from a file, from a pipe
+    } cases[] = {
+        {"a map of exactly the limit", valid, VXL_AIR_MAP_BYTES, true, "", ""},
+        {"one byte over", valid, VXL_AIR_MAP_BYTES - 1, false, "file is 1048576 bytes, limit 1048575",
+         "input is more than 1048575 bytes, limit 1048575"},
+        {"far over, with a fault in the first bytes", invalid_early, 1000, false, "file is 1048576 bytes, limit 1000",
+         "input is more than 1000 bytes, limit 1000"},
+        {"a fault within the limit", invalid_early, VXL_AIR_MAP_BYTES, false,
+         "byte 1, column (0, 0): top_start 99 out of range 0..64", "byte 1, column (0, 0): top_start 99 out of range 0..64"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        map_file file(c.image);
+        const VxlLoadResult from_file = read_vxl_file(file.path.c_str(), c.limit);
+        EXPECT_EQ(from_file.ok, c.ok);
+        EXPECT_FALSE(from_file.read_failed);
+        EXPECT_EQ(from_file.reason, c.file_reason);
+        const VxlLoadResult from_pipe = read_from_pipe(c.image, c.limit);
+        EXPECT_EQ(from_pipe.ok, c.ok);
+        EXPECT_EQ(from_pipe.reason, c.pipe_reason);
+    }
+}
+
 TEST_F(VxlLoader, FilesThatCannotBeReadAreErrorsWithTheSystemsReason) {
     fill_volume_with_marks();
     const struct {
         const char* path;
         const char* reason;
-    } cases[] = {{"/nonexistent/map.vxl", "No such file or directory"}, {"/tmp", "Is a directory"}};
+    } cases[] = {{"/nonexistent/map.vxl", "No such file or directory"},
+                 {"/tmp", "Is a directory"},
+                 {"/dev/zero", "not a regular file"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         const VxlLoadResult result = load_vxl_map(c.path);

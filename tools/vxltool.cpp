@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "mapfile/read_file.h"
 #include "mapfile/vxl_loader.h"
 #include "tools/decoded_map.h"
 #include "tools/map_diff.h"
@@ -134,18 +133,19 @@ Arguments parse_arguments(int argc, char** argv, int first, const std::vector<st
 
 // ---- reading maps
 
-/// A file read whole; null data when it could not be read.
+/// A map read from a file: its records and what reading them found.
 struct MapFile {
-    std::unique_ptr<std::uint8_t[]> data;
-    std::size_t length = 0;
+    VxlFileImage image;
+    VxlLoadResult result;
 };
 
-/// Reads path whole; on failure complains with the system's reason.
+/// Reads and validates path. Returns false, having complained with the system's
+/// reason, when the file cannot be read; an invalid map is read fine, with
+/// result.ok false.
 bool read_map_file(const std::string& path, MapFile* file) {
-    std::string why;
-    file->data = read_whole_file(path.c_str(), &file->length, &why);
-    if (!file->data) complain(path, why);
-    return file->data != nullptr;
+    file->result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &file->image);
+    if (file->result.read_failed) complain(path, file->result.reason);
+    return !file->result.read_failed;
 }
 
 /// Reads and decodes path; on failure complains and returns false.
@@ -153,10 +153,11 @@ bool read_decoded_map(const std::string& path, DecodedMap* map) {
     MapFile file;
     if (!read_map_file(path, &file)) return false;
     std::string why;
-    if (!decode_map(file.data.get(), file.length, map, &why)) {
-        complain(path, "invalid: " + why);
+    if (!file.result.ok || !decode_map(file.image.bytes.get(), file.image.length, map, &why)) {
+        complain(path, "invalid: " + (file.result.ok ? why : file.result.reason));
         return false;
     }
+    map->summary = file.result;
     return true;
 }
 
@@ -175,7 +176,7 @@ int run_check(int argc, char** argv) {
             status = VXLTOOL_TROUBLE;
             continue;
         }
-        const VxlLoadResult result = check_vxl_map(file.data.get(), file.length);
+        const VxlLoadResult& result = file.result;
         if (!result.ok) {
             std::printf("%s: invalid: %s\n", path.c_str(), result.reason.c_str());
             if (status == VXLTOOL_OK) status = VXLTOOL_NEGATIVE;
@@ -274,7 +275,7 @@ int run_diff(int argc, char** argv) {
     MapFile files[2];
     for (int i = 0; i < 2; ++i) {
         if (!read_map_file(args.files[i], &files[i])) return VXLTOOL_TROUBLE;
-        const VxlLoadResult result = check_vxl_map(files[i].data.get(), files[i].length);
+        const VxlLoadResult& result = files[i].result;
         if (!result.ok) {
             complain(args.files[i], "invalid: " + result.reason);
             return VXLTOOL_TROUBLE;
@@ -282,7 +283,8 @@ int run_diff(int argc, char** argv) {
     }
     constexpr std::size_t SHOWN = 10;
     const MapDifference diff =
-        diff_vxl_maps(files[0].data.get(), files[0].length, files[1].data.get(), files[1].length, SHOWN);
+        diff_vxl_maps(files[0].image.bytes.get(), files[0].image.length, files[1].image.bytes.get(),
+                      files[1].image.length, SHOWN);
     if (diff.voxels == 0) {
         std::printf("%s and %s hold the same map\n", args.files[0].c_str(), args.files[1].c_str());
         return VXLTOOL_OK;
