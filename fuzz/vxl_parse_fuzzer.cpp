@@ -37,11 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     mark_watched();
     const VxlLoadResult result = parse_vxl_map(data, size);
     if (!result.ok) {
-        if (result.reason.rfind("byte ", 0) != 0 || !watched_untouched()) std::abort();
+        if (!result.placed || result.reason != vxl_fault_text(result.fault) || result.fault.offset > size ||
+            result.fault.record >= VXL_RECORD_COUNT || !watched_untouched())
+            std::abort();
         return 0;
     }
+    // No column holds more than 64 spans, and no record more than the longest
+    // a column can need.
     if (result.record_bytes + result.trailing_bytes != size || result.record_bytes < VXL_AIR_MAP_BYTES ||
-        result.spans < VXL_RECORD_COUNT || result.colored_voxels > result.solid_voxels)
+        result.record_bytes > VXL_MAX_RECORDS_BYTES || result.spans < VXL_RECORD_COUNT ||
+        result.spans > 64 * VXL_RECORD_COUNT || result.colored_voxels > result.solid_voxels)
         std::abort();
     return 0;
 }

@@ -78,6 +78,10 @@ bool open_input_file(const char* path, std::size_t capacity, input_file* in, std
     if (in->regular) {
         const off_t at = lseek(in->fd, 0, SEEK_CUR);
         in->start = at > 0 ? std::uint64_t(at) : 0;
+        // No more room than the file has bytes (a file that grows meanwhile is
+        // read as far as it reached at this point).
+        const std::uint64_t size = std::uint64_t(st.st_size) > in->start ? std::uint64_t(st.st_size) - in->start : 0;
+        if (size < capacity) capacity = std::size_t(size);
     }
     in->bytes = reserve_file_buffer(capacity);
     if (!in->bytes && capacity > 0) return fail_errno(reason, ENOMEM);

@@ -30,7 +30,7 @@ struct input_file {
 };
 
 /// Opens path for reading, "-" meaning standard input, with room for up to
-/// capacity bytes. Returns false with the reason in *reason when the path cannot be
+/// capacity bytes (no more than a regular file holds). Returns false with the reason in *reason when the path cannot be
 /// opened (the system's reason), is a directory ("Is a directory") or is anything
 /// but a regular file ("not a regular file"; on standard input a pipe or socket is
 /// allowed too, and the reason for a device is "not a regular file or a pipe").
