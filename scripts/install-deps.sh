@@ -3,7 +3,8 @@
 # need, and only when one of them is missing, so a machine that has them all
 # needs no network.
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev)
+# acl, attr and time: the tests set ACLs and extended attributes; time measures peak memory.
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev acl attr time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
