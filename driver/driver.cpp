@@ -7,6 +7,7 @@
 
 #include "driver/options.h"
 #include "driver/seed.h"
+#include "mapfile/safe_write.h"
 #include "mapfile/vxl_writer.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
@@ -72,9 +73,12 @@ int run_mapgen(int argc, char** argv) {
         if (letter == 's') seed = read_seed(parameter);
     }
 
-    std::printf("Generating to '%s' using seed '%d'\n", output, int(seed));
-    // The map may go to stdout itself (-o /dev/stdout): the line must be out first.
-    std::fflush(stdout);
+    // When the map itself goes to standard output (-o /dev/stdout, or the file
+    // stdout is redirected to), the two lines go to standard error instead, so
+    // that the map's bytes are the only bytes there.
+    std::FILE* const console = names_standard_output(output) ? stderr : stdout;
+    std::fprintf(console, "Generating to '%s' using seed '%d'\n", output, int(seed));
+    std::fflush(console);
     rng_seed(static_cast<std::uint32_t>(seed));
     // generate_map, then write_vxl_map, with the colouring (and the start regions)
     // done x-row by x-row, each row just before its records are encoded: the same
@@ -87,7 +91,7 @@ int run_mapgen(int argc, char** argv) {
         free_options(options);
         return EXIT_FAILED;
     }
-    std::printf("Finished\n");
+    std::fprintf(console, "Finished\n");
     // The list could live until the process ends; releasing it keeps leak checkers quiet.
     free_options(options);
     return 0;

@@ -475,3 +475,9 @@ bool safe_write_file(const char* path, const void* data, std::size_t size, std::
 bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason) {
     return safe_write_file(path, data, size, reason, safe_write_options{});
 }
+
+bool names_standard_output(const char* path) {
+    struct stat out, named;
+    if (fstat(STDOUT_FILENO, &out) != 0 || stat(path, &named) != 0) return false;
+    return out.st_dev == named.st_dev && out.st_ino == named.st_ino;
+}

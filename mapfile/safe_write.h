@@ -44,3 +44,8 @@ struct safe_write_options {
 /// safe_write_file with options.
 bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason,
                      const safe_write_options& options);
+
+/// True when path names the file that standard output writes to: /dev/stdout,
+/// /proc/self/fd/1, or the very file or pipe standard output was redirected to.
+/// Data written there would mix with what the program prints on standard output.
+bool names_standard_output(const char* path);
