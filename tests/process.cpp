@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -57,6 +58,12 @@ process_result run_process(const std::vector<std::string>& argv, const process_o
             setrlimit(RLIMIT_FSIZE, &limit);
         }
         signal(SIGPIPE, SIG_DFL);
+        if (options.uid >= 0 && (setgid(gid_t(options.uid)) != 0 || setuid(uid_t(options.uid)) != 0)) {
+            const int error = errno;
+            if (write(exec_pipe[1], &error, sizeof error) < 0) {}
+            _exit(127);
+        }
+        if (options.alarm_seconds > 0) alarm(unsigned(options.alarm_seconds));  // lasts across exec
         execv(words[0], words.data());
         const int error = errno;
         if (write(exec_pipe[1], &error, sizeof error) < 0) {}
@@ -81,9 +88,24 @@ process_result run_process(const std::vector<std::string>& argv, const process_o
     }
     int out_fd = out_pipe[0], err_fd = err_pipe[0];
     char buffer[65536];
+    const auto started = std::chrono::steady_clock::now();
+    bool signal_sent = options.signal_after_ms < 0;
     while (out_fd >= 0 || err_fd >= 0 || in_fd >= 0) {
         pollfd fds[3] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}, {in_fd, POLLOUT, 0}};
-        if (poll(fds, 3, -1) < 0) {
+        int wait_ms = -1;
+        if (!signal_sent) {
+            const auto passed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - started).count();
+            if (passed >= options.signal_after_ms) {
+                kill(pid, options.signal_to_send);
+                signal_sent = true;
+            } else {
+                wait_ms = int(options.signal_after_ms - passed);
+            }
+        }
+        const int ready = poll(fds, 3, wait_ms);
+        if (ready == 0) continue;
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -109,8 +131,10 @@ process_result run_process(const std::vector<std::string>& argv, const process_o
     }
 
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.max_rss_kb = usage.ru_maxrss;
     if (WIFEXITED(status)) {
         result.exit_status = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

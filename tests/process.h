@@ -10,12 +10,17 @@ struct process_result {
     std::string err;       // everything written to standard error
     int exit_status = -1;  // the status passed to exit, or -1 when a signal ended it
     int signal = 0;        // the signal that ended it, or 0
+    long max_rss_kb = 0;   // its peak resident memory
 };
 
 struct process_options {
     std::string cwd;             // working folder; empty keeps the test's own
     std::string input;           // fed to standard input, which is then closed
     long long file_size_limit = -1;  // bytes (RLIMIT_FSIZE, SIGXFSZ ignored); -1 for none
+    int uid = -1;                // run as this user and group id (the test must be root); -1 keeps ours
+    int alarm_seconds = 0;       // SIGALRM ends the program after this long; 0 never
+    int signal_after_ms = -1;    // send signal_to_send this many milliseconds after the start; -1 never
+    int signal_to_send = 0;
 };
 
 /// Runs argv[0] (a path) with the words argv (argv[0] included, as the program's

@@ -8,13 +8,13 @@
 #include "tools/decoded_map.h"
 
 struct MapInfo {
-    std::size_t bytes = 0;
-    std::size_t record_bytes = 0;
-    std::size_t trailing_bytes = 0;
+    std::uint64_t bytes = 0;
+    std::uint64_t record_bytes = 0;
+    std::uint64_t trailing_bytes = 0;
     std::size_t columns = 0;
-    std::size_t spans = 0;
-    std::size_t solid_voxels = 0;
-    std::size_t colored_voxels = 0;   // colour records
+    std::uint64_t spans = 0;
+    std::uint64_t solid_voxels = 0;
+    std::uint64_t colored_voxels = 0;  // colour records
     std::size_t empty_columns = 0;    // no solid voxel at all
     std::size_t floor_columns = 0;    // surface height 0: nothing solid above the bottom layer
     std::size_t distinct_colors = 0;  // distinct colour words among the colour records

@@ -1,5 +1,8 @@
 #include "tools/vxltool.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -8,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/safe_write.h"
 #include "mapfile/vxl_loader.h"
+#include "tools/check_report.h"
 #include "tools/decoded_map.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
 #include "tools/map_render.h"
+#include "tools/output_text.h"
 #include "tools/png_file.h"
 
 namespace {
@@ -25,21 +31,25 @@ const char* const MAIN_USAGE =
     "Checks, summarises, previews and compares VXL maps (512 x 512 columns of 64 voxels).\n"
     "\n"
     "commands:\n"
-    "  check FILE...                            tell whether each file is a valid map\n"
+    "  check [--json] [--max-bytes N] FILE...   tell whether each file is a valid map\n"
     "  info FILE [--json]                       what a map holds\n"
     "  render FILE -o OUT.png [--view top|iso]  write a PNG preview\n"
     "  diff A B                                 compare two maps voxel by voxel\n"
     "\n"
-    "'vxltool COMMAND --help' describes one command.\n"
+    "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview could not be\n"
     "written; 2 a usage error or a file that cannot be read as a map.\n";
 
 const char* const CHECK_USAGE =
-    "usage: vxltool check FILE...\n"
+    "usage: vxltool check [--json] [--max-bytes N] FILE...\n"
     "\n"
     "Validates each file as a VXL map and prints 'FILE: ok' with what it counted, or\n"
     "'FILE: invalid: REASON' with the byte offset and column of the first fault.\n"
-    "Bytes after the last column record are allowed and counted.\n"
+    "Bytes after the last column record are allowed and counted. A FILE of '-' is\n"
+    "standard input, which may be a pipe; other files must be regular files.\n"
+    "  --json          one JSON object per file and line: name, valid, and reason,\n"
+    "                  offset and column for an invalid file\n"
+    "  --max-bytes N   a file of more than N bytes is invalid, whatever it holds\n"
     "exit status: 0 all valid; 1 some file invalid; 2 some file cannot be read.\n";
 
 const char* const INFO_USAGE =
@@ -47,7 +57,7 @@ const char* const INFO_USAGE =
     "\n"
     "Prints what a map holds: bytes, trailing bytes, spans, solid voxels, colour\n"
     "records, empty and floor columns, the range of surface heights (voxels above the\n"
-    "bottom layer) and the number of distinct colours.\n"
+    "bottom layer) and the number of distinct colours. FILE '-' is standard input.\n"
     "  --json   print one JSON object instead\n"
     "exit status: 0 done; 2 the file cannot be read or is not a valid map.\n";
 
@@ -55,7 +65,8 @@ const char* const RENDER_USAGE =
     "usage: vxltool render FILE -o OUT.png [--view top|iso]\n"
     "\n"
     "Writes a PNG preview of a map.\n"
-    "  -o OUT.png    where to write it (replaced whole, or left as it was on failure)\n"
+    "  -o OUT.png    where to write it (replaced whole, or left as it was on failure);\n"
+    "                '-' is standard output, and then the status line goes to stderr\n"
     "  --view top    512 x 512 from above, shaded by relief (the default)\n"
     "  --view iso    1024 x 640 oblique view of the voxels\n"
     "exit status: 0 written; 1 the PNG could not be written; 2 usage error, or the\n"
@@ -73,8 +84,9 @@ const char* const DIFF_USAGE =
 
 // ---- console
 
+/// Errors name files quoted where their names hold what could forge a line.
 void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", what.c_str(), why.c_str());
+    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
 }
 
 int usage_error(const char* command, const std::string& why) {
@@ -91,11 +103,20 @@ struct Arguments {
     bool json = false;
     std::string output;
     std::string view;
+    std::uint64_t max_bytes = VXL_ANY_SIZE;
     std::string error;  // set when the words cannot be understood
 };
 
+/// N of --max-bytes N: a decimal number of bytes; false when it is none.
+bool read_byte_count(const std::string& text, std::uint64_t* count) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *count = std::stoull(text);
+    return true;
+}
+
 /// Parses argv[first..argc). allowed lists the options the command takes among
-/// "--json", "-o" and "--view"; "--help"/"-h" is always allowed and "--" ends options.
+/// "--json", "--max-bytes", "-o" and "--view"; "--help"/"-h" is always allowed and
+/// "--" ends options.
 Arguments parse_arguments(int argc, char** argv, int first, const std::vector<std::string>& allowed) {
     Arguments args;
     auto takes = [&](const std::string& name) {
@@ -120,6 +141,15 @@ Arguments parse_arguments(int argc, char** argv, int first, const std::vector<st
                 continue;
             }
             (word == "-o" ? args.output : args.view) = argv[++i];
+        } else if ((word == "--max-bytes" || word.rfind("--max-bytes=", 0) == 0) && takes("--max-bytes")) {
+            std::string value;
+            if (word.size() > 11) {
+                value = word.substr(12);
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            }
+            if (!read_byte_count(value, &args.max_bytes) && args.error.empty())
+                args.error = "option '--max-bytes' needs a number of bytes, not '" + value + "'";
         } else if (word.rfind("--view=", 0) == 0 && takes("--view")) {
             args.view = word.substr(7);
         } else if (word.rfind("-o", 0) == 0 && takes("-o")) {
@@ -142,8 +172,8 @@ struct MapFile {
 /// Reads and validates path. Returns false, having complained with the system's
 /// reason, when the file cannot be read; an invalid map is read fine, with
 /// result.ok false.
-bool read_map_file(const std::string& path, MapFile* file) {
-    file->result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &file->image);
+bool read_map_file(const std::string& path, MapFile* file, std::uint64_t max_bytes = VXL_ANY_SIZE) {
+    file->result = read_vxl_file(path.c_str(), max_bytes, &file->image);
     if (file->result.read_failed) complain(path, file->result.reason);
     return !file->result.read_failed;
 }
@@ -164,28 +194,25 @@ bool read_decoded_map(const std::string& path, DecodedMap* map) {
 // ---- commands
 
 int run_check(int argc, char** argv) {
-    const Arguments args = parse_arguments(argc, argv, 2, {});
+    const Arguments args = parse_arguments(argc, argv, 2, {"--json", "--max-bytes"});
     if (args.help) return std::fputs(CHECK_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("check", args.error);
     if (args.files.empty()) return usage_error("check", "no FILE given");
+    if (std::count(args.files.begin(), args.files.end(), "-") > 1)
+        return usage_error("check", "standard input ('-') can be read only once");
 
     int status = VXLTOOL_OK;
     for (const std::string& path : args.files) {
         MapFile file;
-        if (!read_map_file(path, &file)) {
-            status = VXLTOOL_TROUBLE;
-            continue;
-        }
-        const VxlLoadResult& result = file.result;
-        if (!result.ok) {
-            std::printf("%s: invalid: %s\n", path.c_str(), result.reason.c_str());
-            if (status == VXLTOOL_OK) status = VXLTOOL_NEGATIVE;
-            continue;
-        }
-        std::printf("%s: ok, %zu bytes, %zu spans, %zu colour records", path.c_str(), result.bytes, result.spans,
-                    result.colored_voxels);
-        if (result.trailing_bytes) std::printf(", %zu trailing bytes", result.trailing_bytes);
-        std::printf("\n");
+        if (!read_map_file(path, &file, args.max_bytes)) status = VXLTOOL_TROUBLE;
+        else if (!file.result.ok && status == VXLTOOL_OK) status = VXLTOOL_NEGATIVE;
+        // Each file's line is out as soon as it is decided: a later file may take
+        // long or never end, and the lines before it must not be lost.
+        if (args.json)
+            std::printf("%s\n", check_json_line(path, file.result).c_str());
+        else if (!file.result.read_failed)
+            std::printf("%s\n", check_text_line(path, file.result).c_str());
+        std::fflush(stdout);
     }
     return status;
 }
@@ -203,21 +230,22 @@ int run_info(int argc, char** argv) {
     if (args.json) {
         auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
         std::printf(
-            "{\"bytes\": %zu, \"record_bytes\": %zu, \"trailing_bytes\": %zu, \"columns\": %zu, \"spans\": %zu, "
-            "\"solid_voxels\": %zu, \"colored_voxels\": %zu, \"empty_columns\": %zu, \"floor_columns\": %zu, "
+            "{\"bytes\": %" PRIu64 ", \"record_bytes\": %" PRIu64 ", \"trailing_bytes\": %" PRIu64
+            ", \"columns\": %zu, \"spans\": %" PRIu64 ", "
+            "\"solid_voxels\": %" PRIu64 ", \"colored_voxels\": %" PRIu64 ", \"empty_columns\": %zu, \"floor_columns\": %zu, "
             "\"surface_min\": %s, \"surface_max\": %s, \"distinct_colors\": %zu}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
             info.colored_voxels, info.empty_columns, info.floor_columns, height(info.surface_min).c_str(),
             height(info.surface_max).c_str(), info.distinct_colors);
         return VXLTOOL_OK;
     }
-    std::printf("%s: VXL map\n", path.c_str());
-    std::printf("  bytes             %zu\n", info.bytes);
-    std::printf("  trailing bytes    %zu\n", info.trailing_bytes);
+    std::printf("%s: VXL map\n", quoted_name(path).c_str());
+    std::printf("  bytes             %" PRIu64 "\n", info.bytes);
+    std::printf("  trailing bytes    %" PRIu64 "\n", info.trailing_bytes);
     std::printf("  columns           %zu\n", info.columns);
-    std::printf("  spans             %zu\n", info.spans);
-    std::printf("  solid voxels      %zu\n", info.solid_voxels);
-    std::printf("  colour records    %zu\n", info.colored_voxels);
+    std::printf("  spans             %" PRIu64 "\n", info.spans);
+    std::printf("  solid voxels      %" PRIu64 "\n", info.solid_voxels);
+    std::printf("  colour records    %" PRIu64 "\n", info.colored_voxels);
     std::printf("  empty columns     %zu\n", info.empty_columns);
     std::printf("  floor columns     %zu (surface height 0)\n", info.floor_columns);
     if (info.surface_min < 0)
@@ -238,15 +266,35 @@ int run_render(int argc, char** argv) {
     const std::string view = args.view.empty() ? "top" : args.view;
     if (view != "top" && view != "iso") return usage_error("render", "unknown view '" + view + "': top or iso");
 
+    // The picture may go to standard output ("-", /dev/stdout, or the file or pipe
+    // stdout is redirected to): then the status line goes to stderr, so that the
+    // picture's bytes are the only ones there. Decided before writing, since a
+    // replaced file is a new one.
+    const bool to_stdout = args.output == "-";
+    const bool picture_on_stdout = to_stdout || names_standard_output(args.output.c_str());
+    if (to_stdout && isatty(STDOUT_FILENO))
+        return usage_error("render", "standard output is a terminal: redirect it, or give -o a file name");
+
     DecodedMap map;
     if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
     const RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
     std::string why;
-    if (!write_png(args.output.c_str(), image, &why)) {
+    if (to_stdout) {
+        std::vector<std::uint8_t> png;
+        if (!encode_png(image, &png, &why)) {
+            complain("standard output", why);
+            return VXLTOOL_NEGATIVE;
+        }
+        if (std::fwrite(png.data(), 1, png.size(), stdout) != png.size() || std::fflush(stdout) != 0) {
+            complain("standard output", std::strerror(errno ? errno : EIO));
+            return VXLTOOL_NEGATIVE;
+        }
+    } else if (!write_png(args.output.c_str(), image, &why)) {
         complain(args.output, why);
         return VXLTOOL_NEGATIVE;
     }
-    std::printf("%s: %s view, %d x %d\n", args.output.c_str(), view.c_str(), image.width, image.height);
+    std::fprintf(picture_on_stdout ? stderr : stdout, "%s: %s view, %d x %d\n", quoted_name(args.output).c_str(),
+                 view.c_str(), image.width, image.height);
     return VXLTOOL_OK;
 }
 
@@ -269,6 +317,9 @@ int run_diff(int argc, char** argv) {
     if (args.help) return std::fputs(DIFF_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("diff", args.error);
     if (args.files.size() != 2) return usage_error("diff", "needs two files, A and B");
+    if (args.files[0] == "-" && args.files[1] == "-")
+        return usage_error("diff", "standard input ('-') can be read only once");
+    const std::string a = quoted_name(args.files[0]), b = quoted_name(args.files[1]);
 
     // Both maps are read and validated before anything is compared, so an
     // invalid B is reported as such, never as a difference.
@@ -286,11 +337,11 @@ int run_diff(int argc, char** argv) {
         diff_vxl_maps(files[0].image.bytes.get(), files[0].image.length, files[1].image.bytes.get(),
                       files[1].image.length, SHOWN);
     if (diff.voxels == 0) {
-        std::printf("%s and %s hold the same map\n", args.files[0].c_str(), args.files[1].c_str());
+        std::printf("%s and %s hold the same map\n", a.c_str(), b.c_str());
         return VXLTOOL_OK;
     }
     std::printf("maps differ in %s of %s (A = %s, B = %s)\n", count_of(diff.voxels, "voxel").c_str(),
-                count_of(diff.columns, "column").c_str(), args.files[0].c_str(), args.files[1].c_str());
+                count_of(diff.columns, "column").c_str(), a.c_str(), b.c_str());
     for (const VoxelDifference& d : diff.first)
         std::printf("  column (%d, %d) z %d: A %s; B %s\n", d.x, d.y, d.z,
                     describe_voxel(d.solid_a, d.colored_a, d.color_a).c_str(),

@@ -1,0 +1,143 @@
+#include "tools/output_text.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace {
+
+/// Length of the valid UTF-8 sequence at text[at], with its code point in *code;
+/// 0 when the byte there starts none.
+std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t* code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        *code = lead;
+        return 1;
+    }
+    std::size_t length;
+    std::uint32_t value, least;
+    if (lead >= 0xC2 && lead <= 0xDF) length = 2, value = lead & 0x1F, least = 0x80;
+    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, value = lead & 0x0F, least = 0x800;
+    else if (lead >= 0xF0 && lead <= 0xF4) length = 4, value = lead & 0x07, least = 0x10000;
+    else return 0;
+    if (at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        value = value << 6 | (byte(at + i) & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code = value;
+    return length;
+}
+
+/// A character that must not reach a terminal or a log as it is.
+bool unsafe_character(std::uint32_t code) {
+    return code < 0x20 || (code >= 0x7F && code <= 0x9F) || code == 0x200E || code == 0x200F ||
+           (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+/// One byte as the shell's $'...' writes it.
+void append_escape(std::string& out, unsigned char c) {
+    switch (c) {
+        case '\a': out += "\\a"; return;
+        case '\b': out += "\\b"; return;
+        case '\t': out += "\\t"; return;
+        case '\n': out += "\\n"; return;
+        case '\v': out += "\\v"; return;
+        case '\f': out += "\\f"; return;
+        case '\r': out += "\\r"; return;
+        default: {
+            char octal[5];
+            std::snprintf(octal, sizeof octal, "\\%03o", c);
+            out += octal;
+        }
+    }
+}
+
+}  // namespace
+
+std::string quoted_name(const std::string& name) {
+    // Mark the bytes to escape; a name without any stays as it is.
+    std::string unsafe(name.size(), 0);
+    bool any = false;
+    for (std::size_t at = 0; at < name.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = utf8_sequence(name, at, &code);
+        const std::size_t span = length ? length : 1;
+        if (length == 0 || unsafe_character(code)) {
+            for (std::size_t i = 0; i < span; ++i) unsafe[at + i] = 1;
+            any = true;
+        }
+        at += span;
+    }
+    if (!any) return name;
+
+    // Runs of safe bytes in '...', runs of unsafe ones in $'...', back to back.
+    std::string out = "'";
+    bool escaping = false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (unsafe[i]) {
+            if (!escaping) out += "'$'";
+            escaping = true;
+            append_escape(out, c);
+        } else {
+            if (escaping) out += "''";
+            escaping = false;
+            out += c == '\'' ? std::string("'\\''") : std::string(1, char(c));
+        }
+    }
+    return out + "'";
+}
+
+bool is_utf8(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::uint32_t code;
+        const std::size_t length = utf8_sequence(text, at, &code);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+std::string json_text(const std::string& text) {
+    std::string json = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = utf8_sequence(text, at, &code);
+        if (length == 0) {
+            json += "\\ufffd";
+            ++at;
+            continue;
+        }
+        switch (code) {
+            case '"': json += "\\\""; break;
+            case '\\': json += "\\\\"; break;
+            case '\b': json += "\\b"; break;
+            case '\f': json += "\\f"; break;
+            case '\n': json += "\\n"; break;
+            case '\r': json += "\\r"; break;
+            case '\t': json += "\\t"; break;
+            default:
+                if (code < 0x20 || code == 0x7F || code == 0x2028 || code == 0x2029) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(code));
+                    json += escaped;
+                } else {
+                    json.append(text, at, length);
+                }
+        }
+        at += length;
+    }
+    return json + "\"";
+}
+
+std::string hex_bytes(const std::string& text) {
+    static const char DIGITS[] = "0123456789abcdef";
+    std::string hex;
+    for (const char c : text) {
+        hex += DIGITS[static_cast<unsigned char>(c) >> 4];
+        hex += DIGITS[static_cast<unsigned char>(c) & 15];
+    }
+    return hex;
+}

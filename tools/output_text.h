@@ -1,0 +1,30 @@
+// Putting names that come from strangers into vxltool's output. A file name may
+// hold any byte but '/' and NUL: a newline in it could forge a line of output, an
+// escape sequence could rewrite the terminal, and bytes that are not UTF-8 are no
+// JSON text. Text output quotes such names the way GNU coreutils' ls and stat do
+// (shell-escape style); JSON output escapes what JSON needs and stands in for what
+// it cannot hold.
+#pragma once
+
+#include <string>
+
+/// name as it stands when every byte is safe to show; otherwise quoted for a POSIX
+/// shell: in '...', with the unsafe bytes as $'\n', $'\t', $'\033', ... escapes
+/// (octal for all but \a \b \t \n \v \f \r), so that pasted into a shell it gives
+/// the name back. Unsafe are control characters (C0, DEL, and C1 in UTF-8), bytes
+/// that are not part of valid UTF-8, and the characters that reorder or break
+/// displayed lines (U+200E, U+200F, U+2028 to U+202E, U+2066 to U+2069).
+std::string quoted_name(const std::string& name);
+
+/// true when text is valid UTF-8 (no overlong forms, surrogates or values past
+/// U+10FFFF)
+bool is_utf8(const std::string& text);
+
+/// text as a JSON string literal, quotes included: '"' and '\' escaped, control
+/// characters as \n, \t, ... or \u00XX, U+2028 and U+2029 as \u2028 and \u2029
+/// (JavaScript takes them for line ends); each byte that is not part of valid
+/// UTF-8 becomes U+FFFD, the replacement character.
+std::string json_text(const std::string& text);
+
+/// the bytes of text in lower-case hexadecimal, two digits each
+std::string hex_bytes(const std::string& text);
