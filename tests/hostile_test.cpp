@@ -103,7 +103,8 @@ TEST(Hostile, VxltoolReadsOnlyWhatAMapIsAndOnlyWhatItNeeds) {
          [](const process_result& r, hostile_files& f) {
              EXPECT_EQ(r.out, f.good + ": ok, 8589934592 bytes, 262144 spans, 262144 colour records, 8587837440 "
                                        "trailing bytes\n");
-             EXPECT_LT(r.max_rss_kb, 64 * 1024) << "peak memory grew with the file";
+             // A few MiB in a release build; sanitizers take more, and the file is 8 GiB.
+             EXPECT_LT(r.max_rss_kb, 512 * 1024) << "peak memory grew with the file";
          }},
         {"the size limit refuses a larger file whatever it holds",
          [](hostile_files& f) { return vxltool({"check", "--max-bytes", "1000000", f.good}); }, 1,
