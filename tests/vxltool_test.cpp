@@ -1,6 +1,7 @@
 // vxltool as a user meets it: the built program run on map files in a fresh
 // folder; what it prints, where, its exit status and the pictures it leaves.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -191,6 +192,35 @@ TEST_F(Vxltool, RenderWritesPngPreviews) {
         EXPECT_EQ(r.exit_status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(png_size(read_file(out)), std::make_pair(c.width, c.height));
+    }
+}
+
+TEST_F(Vxltool, RenderWritesOnlyPngAndRefusesNamesOfOtherFormats) {
+    ASSERT_EQ(mkdir(dir.file("shots.jpg").c_str(), 0777), 0);
+    const struct {
+        const char* name;
+        const char* refused_as;  // null: written as a PNG
+    } cases[] = {
+        {"top.jpg", "JPEG"},  {"TOP.JPEG", "JPEG"}, {"top.webp", "WebP"},       {"top.GIF", "GIF"},
+        {"top.tiff", "TIFF"}, {"top.png.bmp", "BMP"}, {"top.png", nullptr},      {"TOP.PNG", nullptr},
+        {"top", nullptr},     {"top.preview", nullptr}, {"shots.jpg/top.png", nullptr}, {".jpg", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir.file(c.name);
+        const process_result r = vxltool({"render", good, "-o", out});
+        if (c.refused_as) {
+            EXPECT_EQ(r.exit_status, 2);
+            EXPECT_EQ(r.out, "");
+            expect_one_error_line(r, "render");
+            EXPECT_NE(r.err.find("asks for " + std::string(c.refused_as) + ", but render writes only PNG"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_EQ(read_file(out), "") << "a refused name was written";
+        } else {
+            EXPECT_EQ(r.exit_status, 0) << r.err;
+            EXPECT_EQ(png_size(read_file(out)), std::make_pair(512u, 512u));
+        }
     }
 }
 

@@ -55,10 +55,12 @@ const char* const INFO_USAGE =
 const char* const RENDER_USAGE =
     "usage: vxltool render FILE -o OUT.png [--view top|iso]\n"
     "\n"
-    "Writes a PNG preview of a map.\n"
+    "Writes a preview of a map as a PNG picture, the only format it writes: an OUT\n"
+    "whose extension names another (.jpg, .gif, .webp, ...) is refused.\n"
     "  -o OUT.png    where to write it (replaced whole, or left as it was on failure)\n"
-    "  --view top    512 x 512 from above, shaded by relief (the default)\n"
-    "  --view iso    1024 x 640 oblique view of the voxels\n"
+    "  --view top    512 x 512 from above, shaded by relief (the default): pixel\n"
+    "                (x, y) is column (x, y), x to the right, y down, (0, 0) top left\n"
+    "  --view iso    1024 x 640 oblique view of the voxels from above column (511, 511)\n"
     "exit status: 0 written; 1 the PNG could not be written; 2 usage error, or the\n"
     "map cannot be read or is not valid.\n";
 
@@ -228,12 +230,39 @@ int run_info(int argc, char** argv) {
     return VXLTOOL_OK;
 }
 
+/// The picture format that the extension of path names when it is not PNG ("JPEG"
+/// for "top.jpg"), or null when it names PNG, no picture format or nothing.
+const char* other_picture_format(const std::string& path) {
+    static const struct {
+        const char* extension;
+        const char* format;
+    } FORMATS[] = {
+        {"jpg", "JPEG"}, {"jpeg", "JPEG"}, {"jpe", "JPEG"}, {"jfif", "JPEG"}, {"jxl", "JPEG XL"}, {"jp2", "JPEG 2000"},
+        {"gif", "GIF"},  {"webp", "WebP"}, {"avif", "AVIF"}, {"heic", "HEIC"}, {"heif", "HEIF"}, {"bmp", "BMP"},
+        {"tif", "TIFF"}, {"tiff", "TIFF"}, {"ico", "ICO"},   {"tga", "TGA"},   {"qoi", "QOI"},   {"exr", "OpenEXR"},
+        {"ppm", "PPM"},  {"pgm", "PGM"},   {"pbm", "PBM"},   {"pnm", "PNM"},   {"svg", "SVG"},
+    };
+    const std::size_t slash = path.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= base) return nullptr;  // no extension, or a name like ".jpg"
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    for (const auto& f : FORMATS)
+        if (extension == f.extension) return f.format;
+    return nullptr;
+}
+
 int run_render(int argc, char** argv) {
     const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view"});
     if (args.help) return std::fputs(RENDER_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("render", args.error);
     if (args.files.size() != 1) return usage_error("render", "needs exactly one FILE");
     if (args.output.empty()) return usage_error("render", "no output given: -o OUT.png");
+    if (const char* format = other_picture_format(args.output))
+        return usage_error("render", "'" + args.output + "' asks for " + format +
+                                         ", but render writes only PNG: give OUT a name ending in .png");
     const std::string view = args.view.empty() ? "top" : args.view;
     if (view != "top" && view != "iso") return usage_error("render", "unknown view '" + view + "': top or iso");
 
