@@ -165,8 +165,9 @@ TEST_F(Vxltool, InfoTellsWhatTheMapHolds) {
     r = vxltool({"info", "--json", good});
     EXPECT_EQ(r.exit_status, 0);
     const std::regex json(
-        R"(\{"bytes": 2097152, "record_bytes": 2097152, "trailing_bytes": 0, "columns": 262144, "spans": 262144, )"
-        R"("solid_voxels": (\d+), "colored_voxels": 262144, .*"surface_min": 13, "surface_max": 23, )"
+        R"(\{"valid": true, "bytes": 2097152, "record_bytes": 2097152, "trailing_bytes": 0, "columns": 262144, )"
+        R"("spans": 262144, "solid_voxels": (\d+), "color_records": 262144, "colored_voxels": 262144, )"
+        R"(.*"surface_min": 13, "surface_max": 23, )"
         R"("distinct_colors": 2\}\n)");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, json)) << r.out;
@@ -177,6 +178,33 @@ TEST_F(Vxltool, InfoTellsWhatTheMapHolds) {
     EXPECT_EQ(r.out, "");
     expect_one_error_line(r, broken);
     EXPECT_NE(r.err.find(": invalid: byte 1000, column (125, 0): "), std::string::npos);
+}
+
+TEST_F(Vxltool, InfoJsonAnswersForAMapThatIsNotValid) {
+    save(dir.file("empty.vxl"), {});
+    // Only a file that was read gets an answer; one that cannot be read is trouble alone.
+    const struct {
+        std::string path;
+        const char* reason;  // null: nothing on stdout
+    } cases[] = {
+        {broken, "byte 1000, column (125, 0): top colours cut short: 1 colour record needs bytes up to 1008, "
+                 "the image ends at byte 1006"},
+        {dir.file("empty.vxl"), "byte 0, column (0, 0): empty image: no column records"},
+        {dir.file("missing.vxl"), nullptr},
+        {dir.path(), nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const process_result r = vxltool({"info", "--json", c.path});
+        EXPECT_EQ(r.exit_status, 2);
+        expect_one_error_line(r, c.path);
+        if (c.reason) {
+            EXPECT_EQ(r.out, "{\"valid\": false, \"reason\": \"" + std::string(c.reason) + "\"}\n");
+            EXPECT_EQ(r.err, "vxltool: " + c.path + ": invalid: " + c.reason + "\n");
+        } else {
+            EXPECT_EQ(r.out, "");
+        }
+    }
 }
 
 TEST_F(Vxltool, RenderWritesPngPreviews) {

@@ -11,6 +11,7 @@
 #include "mapfile/read_file.h"
 #include "mapfile/vxl_loader.h"
 #include "tools/decoded_map.h"
+#include "tools/json_text.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
 #include "tools/map_render.h"
@@ -49,7 +50,8 @@ const char* const INFO_USAGE =
     "Prints what a map holds: bytes, trailing bytes, spans, solid voxels, colour\n"
     "records, empty and floor columns, the range of surface heights (voxels above the\n"
     "bottom layer) and the number of distinct colours.\n"
-    "  --json   print one JSON object instead\n"
+    "  --json   print one JSON object instead, with \"valid\": true; for an invalid\n"
+    "           map, {\"valid\": false, \"reason\": ...} (the status is still 2)\n"
     "exit status: 0 done; 2 the file cannot be read or is not a valid map.\n";
 
 const char* const RENDER_USAGE =
@@ -150,13 +152,15 @@ bool read_map_file(const std::string& path, MapFile* file) {
     return file->data != nullptr;
 }
 
-/// Reads and decodes path; on failure complains and returns false.
-bool read_decoded_map(const std::string& path, DecodedMap* map) {
+/// Reads and decodes path; on failure complains and returns false, with the
+/// reason in *invalid when the file was read but is not a valid map.
+bool read_decoded_map(const std::string& path, DecodedMap* map, std::string* invalid = nullptr) {
     MapFile file;
     if (!read_map_file(path, &file)) return false;
     std::string why;
     if (!decode_map(file.data.get(), file.length, map, &why)) {
         complain(path, "invalid: " + why);
+        if (invalid) *invalid = why;
         return false;
     }
     return true;
@@ -199,17 +203,25 @@ int run_info(int argc, char** argv) {
 
     const std::string& path = args.files[0];
     DecodedMap map;
-    if (!read_decoded_map(path, &map)) return VXLTOOL_TROUBLE;
+    std::string invalid;
+    if (!read_decoded_map(path, &map, &invalid)) {
+        // Scripts get an answer they can parse for a file that is not a map; one
+        // that cannot be read at all is trouble with nothing on stdout.
+        if (args.json && !invalid.empty())
+            std::printf("{\"valid\": false, \"reason\": %s}\n", json_string(invalid).c_str());
+        return VXLTOOL_TROUBLE;
+    }
     const MapInfo info = summarize_map(map);
     if (args.json) {
         auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
         std::printf(
-            "{\"bytes\": %zu, \"record_bytes\": %zu, \"trailing_bytes\": %zu, \"columns\": %zu, \"spans\": %zu, "
-            "\"solid_voxels\": %zu, \"colored_voxels\": %zu, \"empty_columns\": %zu, \"floor_columns\": %zu, "
-            "\"surface_min\": %s, \"surface_max\": %s, \"distinct_colors\": %zu}\n",
+            "{\"valid\": true, \"bytes\": %zu, \"record_bytes\": %zu, \"trailing_bytes\": %zu, \"columns\": %zu, "
+            "\"spans\": %zu, \"solid_voxels\": %zu, \"color_records\": %zu, \"colored_voxels\": %zu, "
+            "\"empty_columns\": %zu, \"floor_columns\": %zu, \"surface_min\": %s, \"surface_max\": %s, "
+            "\"distinct_colors\": %zu}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
-            info.colored_voxels, info.empty_columns, info.floor_columns, height(info.surface_min).c_str(),
-            height(info.surface_max).c_str(), info.distinct_colors);
+            info.colored_voxels, info.colored_voxels, info.empty_columns, info.floor_columns,
+            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colors);
         return VXLTOOL_OK;
     }
     std::printf("%s: VXL map\n", path.c_str());
