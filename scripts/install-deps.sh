@@ -17,12 +17,13 @@ declare -A about packages commands
 names=()
 group() { names+=("$1"); about[$1]=$2; packages[$1]=$3; commands[$1]=${4:-}; }
 
-group programs "build mapgen and vxltool"                "cmake ninja-build g++ libpng-dev zlib1g-dev"
-group tests    "the unit and end-to-end tests"           "@programs libgtest-dev"
-group bench    "the micro-benchmarks (build/mapgen_bench)" "@programs libbenchmark-dev"
-group clang    "builds with clang (the build matrix)"    "@programs clang"
-group fuzz     "the libFuzzer build of the map loader"   "@programs clang libclang-rt-14-dev"
-group dev      "everything the developers and CI use"    "@tests @bench @clang @fuzz"
+group programs "build mapgen and vxltool"                          "cmake ninja-build g++ libpng-dev zlib1g-dev"
+group tests    "the unit and end-to-end tests"                     "@programs libgtest-dev"
+group bench    "the micro-benchmarks (build/mapgen_bench)"         "@programs libbenchmark-dev"
+group clang    "builds with clang (the build matrix)"              "@programs clang"
+group fuzz     "the libFuzzer build of the map loader"             "@programs clang libclang-rt-14-dev"
+group shell    "bash-completion, which loads vxltool's completion" "bash-completion"
+group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell"
 
 # ---- resolving and installing
 
@@ -73,7 +74,7 @@ for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
-    echo "install-deps: $*: all ${#wanted[@]} packages present, nothing installed"
+    echo "install-deps: $*: ${wanted[*]}: all present, nothing installed"
 else
     echo "install-deps: $*: installing ${missing[*]}"
     sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
