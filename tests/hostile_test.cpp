@@ -188,7 +188,7 @@ TEST(Hostile, VxltoolReadsOnlyWhatAMapIsAndOnlyWhatItNeeds) {
                        "\"column\": [125, 0]}\n"
                        "{\"name\": \"" + d + "/gone.vxl\", \"valid\": false, \"readable\": false, \"reason\": \"No "
                        "such file or directory\", \"offset\": null, \"column\": null}\n"
-                       "{\"name\": \"" + d + "/n\\ufffd\\n.vxl\", \"name_hex\": \"" +
+                       "{\"name\": \"" + d + "/n\\uFFFD\\n.vxl\", \"name_hex\": \"" +
                            [&] {
                                std::string hex;
                                for (unsigned char c : d + "/n\xff\n.vxl") {

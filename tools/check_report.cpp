@@ -1,6 +1,7 @@
 #include "tools/check_report.h"
 
 #include "mapfile/vxl_format.h"
+#include "tools/json_text.h"
 #include "tools/output_text.h"
 
 std::string check_text_line(const std::string& name, const VxlLoadResult& result) {
@@ -13,7 +14,7 @@ std::string check_text_line(const std::string& name, const VxlLoadResult& result
 }
 
 std::string check_json_line(const std::string& name, const VxlLoadResult& result) {
-    std::string json = "{\"name\": " + json_text(name);
+    std::string json = "{\"name\": " + json_string(name);
     if (!is_utf8(name)) json += ", \"name_hex\": \"" + hex_bytes(name) + "\"";
     if (result.ok) {
         return json + ", \"valid\": true, \"bytes\": " + std::to_string(result.bytes) +
@@ -25,9 +26,12 @@ std::string check_json_line(const std::string& name, const VxlLoadResult& result
     }
     json += ", \"valid\": false";
     if (result.read_failed) json += ", \"readable\": false";
-    if (!result.placed) return json + ", \"reason\": " + json_text(result.reason) + ", \"offset\": null, \"column\": null}";
+    return json + ", " + vxl_fault_json(result) + "}";
+}
+
+std::string vxl_fault_json(const VxlLoadResult& result) {
+    if (!result.placed) return "\"reason\": " + json_string(result.reason) + ", \"offset\": null, \"column\": null";
     const std::size_t x = result.fault.record % VXL_MAP_SIZE, y = result.fault.record / VXL_MAP_SIZE;
-    return json + ", \"reason\": " + json_text(result.fault.what) + ", \"offset\": " +
-           std::to_string(result.fault.offset) + ", \"column\": [" + std::to_string(x) + ", " + std::to_string(y) +
-           "]}";
+    return "\"reason\": " + json_string(result.fault.what) + ", \"offset\": " + std::to_string(result.fault.offset) +
+           ", \"column\": [" + std::to_string(x) + ", " + std::to_string(y) + "]";
 }

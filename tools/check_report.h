@@ -21,3 +21,7 @@ std::string check_text_line(const std::string& name, const VxlLoadResult& result
 /// is over the size limit). A name that is not UTF-8 is given with U+FFFD for each
 /// byte that is not, and "name_hex" follows with its bytes.
 std::string check_json_line(const std::string& name, const VxlLoadResult& result);
+
+/// The fault of a result that is not ok, as JSON members: "reason": ...,
+/// "offset": N or null, "column": [x, y] or null.
+std::string vxl_fault_json(const VxlLoadResult& result);

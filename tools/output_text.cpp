@@ -3,10 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace {
-
-/// Length of the valid UTF-8 sequence at text[at], with its code point in *code;
-/// 0 when the byte there starts none.
 std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t* code) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
@@ -29,6 +25,8 @@ std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t
     *code = value;
     return length;
 }
+
+namespace {
 
 /// A character that must not reach a terminal or a log as it is.
 bool unsafe_character(std::uint32_t code) {
@@ -98,38 +96,6 @@ bool is_utf8(const std::string& text) {
         at += length;
     }
     return true;
-}
-
-std::string json_text(const std::string& text) {
-    std::string json = "\"";
-    for (std::size_t at = 0; at < text.size();) {
-        std::uint32_t code = 0;
-        const std::size_t length = utf8_sequence(text, at, &code);
-        if (length == 0) {
-            json += "\\ufffd";
-            ++at;
-            continue;
-        }
-        switch (code) {
-            case '"': json += "\\\""; break;
-            case '\\': json += "\\\\"; break;
-            case '\b': json += "\\b"; break;
-            case '\f': json += "\\f"; break;
-            case '\n': json += "\\n"; break;
-            case '\r': json += "\\r"; break;
-            case '\t': json += "\\t"; break;
-            default:
-                if (code < 0x20 || code == 0x7F || code == 0x2028 || code == 0x2029) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(code));
-                    json += escaped;
-                } else {
-                    json.append(text, at, length);
-                }
-        }
-        at += length;
-    }
-    return json + "\"";
 }
 
 std::string hex_bytes(const std::string& text) {

@@ -3,9 +3,11 @@
 // escape sequence could rewrite the terminal, and bytes that are not UTF-8 are no
 // JSON text. Text output quotes such names the way GNU coreutils' ls and stat do
 // (shell-escape style); JSON output escapes what JSON needs and stands in for what
-// it cannot hold.
+// it cannot hold (json_text.h).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 /// name as it stands when every byte is safe to show; otherwise quoted for a POSIX
@@ -20,11 +22,10 @@ std::string quoted_name(const std::string& name);
 /// U+10FFFF)
 bool is_utf8(const std::string& text);
 
-/// text as a JSON string literal, quotes included: '"' and '\' escaped, control
-/// characters as \n, \t, ... or \u00XX, U+2028 and U+2029 as \u2028 and \u2029
-/// (JavaScript takes them for line ends); each byte that is not part of valid
-/// UTF-8 becomes U+FFFD, the replacement character.
-std::string json_text(const std::string& text);
+/// Length of the valid UTF-8 sequence at text[at] (at < text.size()), with its
+/// code point in *code; 0 when the byte there starts none (a stray or cut byte,
+/// an overlong form, a surrogate, a value past U+10FFFF).
+std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t* code);
 
 /// the bytes of text in lower-case hexadecimal, two digits each
 std::string hex_bytes(const std::string& text);

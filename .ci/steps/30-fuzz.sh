@@ -6,6 +6,7 @@
 # maps made by mapgen under AddressSanitizer and UndefinedBehaviorSanitizer. Any
 # finding fails the step. FUZZ_SECONDS sets the time of each run (default 40 s).
 set -euo pipefail
+bash scripts/install-deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMAPGEN_FUZZ=ON -DMAPGEN_TESTS=OFF -DMAPGEN_BENCH=OFF >/dev/null
 cmake --build build-fuzz --target vxl_parse_fuzzer vxl_file_fuzzer vxl_image_fuzzer
