@@ -386,15 +386,16 @@ bool replace_file(write_target& target, const void* data, std::size_t size, std:
         return fail(reason, errno);
 
     const cleanup_on_signals cleanup;
-    // O_TMPFILE wants a directory that can be opened for writing, not an O_PATH one.
+    // The directory opened for reading, to flush it at the end (fsync takes no
+    // O_PATH descriptor); a directory that may be searched but not read cannot be.
     owned_fd dir_open(openat(target.dir.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     owned_fd fd;
     std::string temp;
     bool named = false;
-    if (options.unnamed_temporary && dir_open.fd >= 0)
-        fd.fd = openat(dir_open.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd.fd < 0 && (!options.unnamed_temporary || dir_open.fd < 0 || errno == EOPNOTSUPP || errno == EISDIR ||
-                      errno == EINVAL || errno == ENOENT)) {
+    if (options.unnamed_temporary) fd.fd = openat(target.dir.fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // File systems without unnamed files say so in one of these ways.
+    if (fd.fd < 0 && (!options.unnamed_temporary || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ||
+                      errno == ENOENT)) {
         fd.fd = make_named_temporary(target, -1, &temp);
         named = fd.fd >= 0;
     }

@@ -374,6 +374,27 @@ TEST_F(SafeWrite, WhatMayNotBeWrittenIsRefusedAndSaysWhatRefused) {
     ASSERT_EQ(chmod(path("closed").c_str(), 0755), 0);
 }
 
+TEST_F(SafeWrite, FolderThatMayBeWrittenButNotListedStillTakesTheMap) {
+    // Mode 0333: files may be made and renamed in it, but it cannot be opened to
+    // be read (nor flushed).
+    ASSERT_EQ(chown(dir.c_str(), NOBODY, NOBODY), 0);
+    fs::create_directory(path("drop"));
+    ASSERT_EQ(chown(path("drop").c_str(), NOBODY, NOBODY), 0);
+    ASSERT_EQ(chmod(path("drop").c_str(), 0333), 0);
+    for (const safe_write_options& options : {safe_write_options{}, named_only()}) {
+        const std::string target = path("drop/map.vxl");
+        const int status = in_child([&] {
+            if (getuid() == 0 && (setgid(NOBODY) != 0 || setuid(NOBODY) != 0)) return 3;
+            std::string reason;
+            return write_with(target, "once", options, &reason) && write_with(target, "twice", options, &reason) ? 0 : 1;
+        });
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(read_text(target), "twice");
+    }
+    ASSERT_EQ(chmod(path("drop").c_str(), 0755), 0);
+    EXPECT_EQ(entries(path("drop")), std::vector<std::string>{"map.vxl"});
+}
+
 // ---- interruptions
 
 void raise_sigint() { raise(SIGINT); }
