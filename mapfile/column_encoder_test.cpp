@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -41,11 +42,11 @@ bytes encode(const columns& c, vxl_file_rows rows = {}) {
 // plain also through the voxel-by-voxel one, which must agree.
 bytes volume_file(const columns& c, bool plain) {
     clear_volume();
-    for (std::size_t i = 0; i < COLUMN_COUNT; ++i)
-        for (int z = 0; z < MAP_DEPTH; ++z) {
-            solid_map[i * MAP_DEPTH + z] = z <= c.heights[i] ? 1 : 0;
-            color_map[i * MAP_DEPTH + z] = c.colours[i];
-        }
+    for (std::size_t i = 0; i < COLUMN_COUNT; ++i) {
+        const std::int64_t solid = std::min<std::int64_t>(std::int64_t{c.heights[i]} + 1, MAP_DEPTH);  // z <= height
+        std::memset(solid_map + i * MAP_DEPTH, 1, std::size_t(solid));
+        std::fill_n(color_map + i * MAP_DEPTH, MAP_DEPTH, c.colours[i]);
+    }
     const vxl_file_image image = encode_vxl_map_fast();
     bytes file(image.bytes.get(), image.bytes.get() + image.size);
     if (plain) {
@@ -73,6 +74,7 @@ columns generated(std::uint32_t seed, bool regions, void (*generate)()) {
 
 void expect_same_file(const bytes& got, const bytes& want) {
     ASSERT_EQ(got.size(), want.size());
+    if (got == want) return;
     const auto differ = std::mismatch(got.begin(), got.end(), want.begin());
     EXPECT_EQ(differ.first, got.end()) << "first difference at byte " << (differ.first - got.begin());
 }
@@ -148,26 +150,31 @@ columns random_field(int kind, std::uint64_t seed) {
 }
 
 TEST(ColumnEncoder, RandomFieldsGiveTheWritersBytes) {
-    for (int kind = 0; kind < 5; ++kind)
-        for (std::uint64_t seed = 1; seed <= 2; ++seed) {
-            SCOPED_TRACE(testing::Message() << "kind " << kind << " seed " << seed);
-            const columns c = random_field(kind, seed);
-            expect_same_file(encode(c), volume_file(c, seed == 1 && kind < 2));
-        }
+    // The most irregular kinds twice; the plateaus also through the plain writer.
+    const struct {
+        int kind;
+        std::uint64_t seed;
+    } fields[] = {{0, 1}, {0, 2}, {1, 1}, {1, 2}, {2, 1}, {3, 1}, {4, 1}};
+    for (const auto& f : fields) {
+        SCOPED_TRACE(testing::Message() << "kind " << f.kind << " seed " << f.seed);
+        const columns c = random_field(f.kind, f.seed);
+        expect_same_file(encode(c), volume_file(c, f.kind == 2));
+    }
 }
 
 TEST(ColumnEncoder, GeneratedMapsGiveTheWritersBytes) {
     const struct {
         std::uint32_t seed;
         bool regions, plain_generator;
-    } maps[] = {{1, false, false}, {1, true, false},         {2, false, false},      {42, true, false},
-                {0x80000000u, false, false}, {0x7FFFFFFFu, true, false}, {987654321, false, true}, {5, true, true}};
+    } maps[] = {{1, false, false},           {1, true, false},           {2, false, false},
+                {42, true, false},           {0x80000000u, false, false}, {0x7FFFFFFFu, true, false},
+                {987654321, false, false},   {5, true, true}};
     for (const auto& m : maps) {
         SCOPED_TRACE(testing::Message() << "seed " << std::int32_t(m.seed) << (m.regions ? " -d" : "")
                                         << (m.plain_generator ? " plain" : ""));
         const columns c = generated(m.seed, m.regions, m.plain_generator ? generate_map_plain : generate_map);
         const bytes file = encode(c);
-        expect_same_file(file, volume_file(c, m.plain_generator));
+        expect_same_file(file, volume_file(c, m.plain_generator));  // the plain generator, the plain writer
         if (m.seed == 1) {
             EXPECT_EQ(file.size(), 2097536u);
         }
