@@ -15,6 +15,7 @@
 #include "tools/map_info.h"
 #include "tools/map_render.h"
 #include "tools/png_file.h"
+#include "tools/publish.h"
 
 namespace {
 
@@ -71,6 +72,16 @@ const char* const DIFF_USAGE =
     "top layer, 0, down to the bottom, 63).\n"
     "exit status: 0 the same; 1 different; 2 usage error, or a map cannot be read or\n"
     "is not valid.\n";
+
+const char* const PAGE_USAGE =
+    "usage: vxltool page MAP -o PAGE.html\n"
+    "\n"
+    "Writes one self-contained web page for a map: a 3D view to turn, pan and zoom\n"
+    "with mouse, touch or keys, the view from above, the map's figures and a link\n"
+    "that downloads the map itself. Everything is inside the file: it works opened\n"
+    "from disk with no connection. The page is replaced whole, or left as it was.\n"
+    "exit status: 0 written; 1 the page could not be written; 2 usage error, or the\n"
+    "map cannot be read or is not valid.\n";
 
 // ---- console
 
@@ -297,6 +308,15 @@ int run_diff(int argc, char** argv) {
     return VXLTOOL_NEGATIVE;
 }
 
+int run_page(int argc, char** argv) {
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o"});
+    if (args.help) return std::fputs(PAGE_USAGE, stdout), VXLTOOL_OK;
+    if (!args.error.empty()) return usage_error("page", args.error);
+    if (args.files.size() != 1) return usage_error("page", "needs exactly one MAP");
+    if (args.output.empty()) return usage_error("page", "no output given: -o PAGE.html");
+    return write_page_command(args.files[0], args.output);
+}
+
 }  // namespace
 
 namespace {
@@ -312,6 +332,7 @@ int run_command(int argc, char** argv) {
     if (command == "info") return run_info(argc, argv);
     if (command == "render") return run_render(argc, argv);
     if (command == "diff") return run_diff(argc, argv);
+    if (command == "page") return run_page(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }

@@ -15,20 +15,61 @@ const MARGIN = 128;                             // the target may leave the map 
 const clamp = (v, lo, hi) => Math.min(hi, Math.max(lo, v));
 
 /// The first view: the whole map, seen from above its (511, 511) corner like the
-/// iso picture, from far enough that the box of the map (heights scaled by
-/// height_scale) fits the vertical field of view fov (radians) at the given aspect.
+/// iso picture, as close as the box of the map (surface heights scaled by
+/// height_scale) fits the view, whose vertical field of view is fov (radians).
 export function initial_view(fov, aspect, height_scale = 1, surface = { min: 0, max: 64 }) {
-  const top = surface.max * height_scale;
-  const radius = Math.hypot(MAP_EXTENT / 2, MAP_EXTENT / 2, top / 2);
-  // The narrower of the two fields of view decides.
-  const half = Math.min(fov / 2, Math.atan(Math.tan(fov / 2) * aspect));
-  return {
-    target: [MAP_EXTENT / 2, (surface.min * height_scale + top) / 2, MAP_EXTENT / 2],
-    distance: clamp((radius / Math.sin(half)) * 1.02, DISTANCE_MIN, DISTANCE_MAX),
+  const low = surface.min * height_scale, high = surface.max * height_scale;
+  const view = {
+    target: [MAP_EXTENT / 2, (low + high) / 2, MAP_EXTENT / 2],
+    distance: DISTANCE_MAX,
     yaw: Math.PI / 4,
     pitch: (38 * Math.PI) / 180,
   };
+  const corners = [];
+  for (const x of [0, MAP_EXTENT]) for (const y of [0, high]) for (const z of [0, MAP_EXTENT]) corners.push([x, y, z]);
+  // Bisect for the nearest distance at which every corner is in view, with a
+  // margin; then, since the near corner looks larger than the far one, slide the
+  // target towards the camera until the map sits in the middle, and fit again.
+  let fitted = view;
+  for (let round = 0; round < 4; ++round) {
+    let near = DISTANCE_MIN, far = DISTANCE_MAX;
+    for (let i = 0; i < 40; ++i) {
+      const mid = (near + far) / 2;
+      if (corners.every((c) => in_view({ ...fitted, distance: mid }, fov * 0.94, aspect, c))) far = mid;
+      else near = mid;
+    }
+    fitted = { ...fitted, distance: far };
+    const ys = corners.map((c) => screen_of(fitted, c)[1]);
+    const offset = (Math.max(...ys) + Math.min(...ys)) / 2;  // tangent units, up positive
+    fitted = pan(fitted, 0, offset / Math.sin(fitted.pitch));
+  }
+  return fitted;
 }
+
+/// Where p appears in the view, in units of the tangent of the angle from the
+/// view's centre: [right, up].
+export function screen_of(view, p) {
+  const eye = camera_position(view);
+  const f = normalise(view.target.map((t, i) => t - eye[i]));
+  const right = normalise([-f[2], 0, f[0]]);  // forward x up
+  const up = [right[1] * f[2] - right[2] * f[1], right[2] * f[0] - right[0] * f[2], right[0] * f[1] - right[1] * f[0]];
+  const d = p.map((v, i) => v - eye[i]);
+  const depth = dot(d, f);
+  return [dot(d, right) / depth, dot(d, up) / depth, depth];
+}
+
+/// Is point p inside the view's field (vertical fov, radians, at the given aspect)?
+export function in_view(view, fov, aspect, p) {
+  const [x, y, depth] = screen_of(view, p);
+  const t = Math.tan(fov / 2);
+  return depth > 0 && Math.abs(x) <= t * aspect && Math.abs(y) <= t;
+}
+
+const dot = (a, b) => a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+const normalise = (a) => {
+  const n = Math.hypot(a[0], a[1], a[2]);
+  return [a[0] / n, a[1] / n, a[2] / n];
+};
 
 /// where the camera stands
 export function camera_position(view) {
