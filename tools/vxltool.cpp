@@ -83,6 +83,21 @@ const char* const PAGE_USAGE =
     "exit status: 0 written; 1 the page could not be written; 2 usage error, or the\n"
     "map cannot be read or is not valid.\n";
 
+const char* const GALLERY_USAGE =
+    "usage: vxltool gallery [MAP...] -o DIR\n"
+    "\n"
+    "Writes a gallery of maps into folder DIR (made if missing): DIR/index.html, a\n"
+    "grid of thumbnails with each map's name and figures that can be filtered by\n"
+    "name and sorted, and for each map a copy in DIR/maps/NAME.vxl, its page in\n"
+    "DIR/pages/NAME.html (as 'vxltool page' writes it) and its thumbnail in\n"
+    "DIR/thumbs/NAME.png. NAME is the map's file name without '.vxl'. It all works\n"
+    "opened from disk.\n"
+    "Running it again adds or updates the maps given and keeps the others in\n"
+    "DIR/maps/ in the index; it never deletes a file. Without MAP it rebuilds the\n"
+    "index. Every map is checked first: nothing is written unless all are valid.\n"
+    "exit status: 0 written; 1 a file could not be written; 2 usage error, or a map\n"
+    "cannot be read or is not valid.\n";
+
 // ---- console
 
 void complain(const std::string& what, const std::string& why) {
@@ -317,6 +332,14 @@ int run_page(int argc, char** argv) {
     return write_page_command(args.files[0], args.output);
 }
 
+int run_gallery(int argc, char** argv) {
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o"});
+    if (args.help) return std::fputs(GALLERY_USAGE, stdout), VXLTOOL_OK;
+    if (!args.error.empty()) return usage_error("gallery", args.error);
+    if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
+    return write_gallery_command(args.files, args.output, "Maps");
+}
+
 }  // namespace
 
 namespace {
@@ -333,6 +356,7 @@ int run_command(int argc, char** argv) {
     if (command == "render") return run_render(argc, argv);
     if (command == "diff") return run_diff(argc, argv);
     if (command == "page") return run_page(argc, argv);
+    if (command == "gallery") return run_gallery(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }
