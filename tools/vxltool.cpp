@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ const char* const MAIN_USAGE =
     "commands:\n"
     "  check FILE...                            tell whether each file is a valid map\n"
     "  info FILE [--json]                       what a map holds\n"
-    "  render FILE -o OUT.png [--view top|iso]  write a PNG preview\n"
+    "  render FILE -o OUT.png [--view top|iso]  write a PNG preview (--size N, --scale K)\n"
+    "  page MAP -o PAGE.html                    write a self-contained web page of a map\n"
+    "  gallery [MAP...] -o DIR                  write or update a gallery of map pages\n"
     "  diff A B                                 compare two maps voxel by voxel\n"
     "\n"
     "'vxltool COMMAND --help' describes one command.\n"
@@ -54,12 +57,17 @@ const char* const INFO_USAGE =
     "exit status: 0 done; 2 the file cannot be read or is not a valid map.\n";
 
 const char* const RENDER_USAGE =
-    "usage: vxltool render FILE -o OUT.png [--view top|iso]\n"
+    "usage: vxltool render FILE -o OUT.png [--view top|iso] [--size N | --scale K]\n"
     "\n"
     "Writes a PNG preview of a map.\n"
     "  -o OUT.png    where to write it (replaced whole, or left as it was on failure)\n"
     "  --view top    512 x 512 from above, shaded by relief (the default)\n"
     "  --view iso    1024 x 640 oblique view of the voxels\n"
+    "  --size N      a thumbnail of N x N pixels (16 to 4096): the view scaled to fit,\n"
+    "                each pixel the average of what it covers; the wide iso view is\n"
+    "                centred with sky above and below\n"
+    "  --scale K     the view K times larger (1 to 4), each voxel drawn K times bigger\n"
+    "The PNG names the program in its Software text: vxltool and its version.\n"
     "exit status: 0 written; 1 the PNG could not be written; 2 usage error, or the\n"
     "map cannot be read or is not valid.\n";
 
@@ -84,14 +92,14 @@ const char* const PAGE_USAGE =
     "map cannot be read or is not valid.\n";
 
 const char* const GALLERY_USAGE =
-    "usage: vxltool gallery [MAP...] -o DIR\n"
+    "usage: vxltool gallery [MAP...] -o DIR [--title TEXT]\n"
     "\n"
     "Writes a gallery of maps into folder DIR (made if missing): DIR/index.html, a\n"
     "grid of thumbnails with each map's name and figures that can be filtered by\n"
     "name and sorted, and for each map a copy in DIR/maps/NAME.vxl, its page in\n"
     "DIR/pages/NAME.html (as 'vxltool page' writes it) and its thumbnail in\n"
     "DIR/thumbs/NAME.png. NAME is the map's file name without '.vxl'. It all works\n"
-    "opened from disk.\n"
+    "opened from disk. --title names the index page (default: Maps).\n"
     "Running it again adds or updates the maps given and keeps the others in\n"
     "DIR/maps/ in the index; it never deletes a file. Without MAP it rebuilds the\n"
     "index. Every map is checked first: nothing is written unless all are valid.\n"
@@ -118,11 +126,31 @@ struct Arguments {
     bool json = false;
     std::string output;
     std::string view;
+    std::optional<std::string> size;   // render --size
+    std::optional<std::string> scale;  // render --scale
+    std::optional<std::string> title;  // gallery --title
     std::string error;  // set when the words cannot be understood
 };
 
+/// the field that holds the value of option name
+std::string& value_of(Arguments& args, const std::string& name) {
+    if (name == "-o") return args.output;
+    if (name == "--size") return args.size.emplace();
+    if (name == "--scale") return args.scale.emplace();
+    if (name == "--title") return args.title.emplace();
+    return args.view;
+}
+
+/// n from a whole decimal number in lo..hi; false for anything else
+bool parse_whole(const std::string& text, int lo, int hi, int* n) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *n = std::stoi(text);
+    return *n >= lo && *n <= hi;
+}
+
 /// Parses argv[first..argc). allowed lists the options the command takes among
-/// "--json", "-o" and "--view"; "--help"/"-h" is always allowed and "--" ends options.
+/// "--json", "-o", "--view", "--size", "--scale" and "--title" (those with a value
+/// also as --name=value); "--help"/"-h" is always allowed and "--" ends options.
 Arguments parse_arguments(int argc, char** argv, int first, const std::vector<std::string>& allowed) {
     Arguments args;
     auto takes = [&](const std::string& name) {
@@ -141,14 +169,16 @@ Arguments parse_arguments(int argc, char** argv, int first, const std::vector<st
             args.help = true;
         } else if (word == "--json" && takes("--json")) {
             args.json = true;
-        } else if ((word == "-o" || word == "--view") && takes(word)) {
+        } else if ((word == "-o" || word == "--view" || word == "--size" || word == "--scale" || word == "--title") &&
+                   takes(word)) {
             if (i + 1 >= argc) {
                 if (args.error.empty()) args.error = "option '" + word + "' needs a value";
                 continue;
             }
-            (word == "-o" ? args.output : args.view) = argv[++i];
-        } else if (word.rfind("--view=", 0) == 0 && takes("--view")) {
-            args.view = word.substr(7);
+            value_of(args, word) = argv[++i];
+        } else if (word.rfind("--", 0) == 0 && word.find('=') != std::string::npos &&
+                   takes(word.substr(0, word.find('=')))) {
+            value_of(args, word.substr(0, word.find('='))) = word.substr(word.find('=') + 1);
         } else if (word.rfind("-o", 0) == 0 && takes("-o")) {
             args.output = word.substr(2);
         } else if (args.error.empty()) {
@@ -255,17 +285,27 @@ int run_info(int argc, char** argv) {
 }
 
 int run_render(int argc, char** argv) {
-    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view"});
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view", "--size", "--scale"});
     if (args.help) return std::fputs(RENDER_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("render", args.error);
     if (args.files.size() != 1) return usage_error("render", "needs exactly one FILE");
     if (args.output.empty()) return usage_error("render", "no output given: -o OUT.png");
     const std::string view = args.view.empty() ? "top" : args.view;
     if (view != "top" && view != "iso") return usage_error("render", "unknown view '" + view + "': top or iso");
+    int size = 0, scale = 1;
+    if (args.size && args.scale) return usage_error("render", "--size and --scale exclude each other");
+    if (args.size && !parse_whole(*args.size, THUMBNAIL_MIN, THUMBNAIL_MAX, &size))
+        return usage_error("render", "--size takes a whole number from " + std::to_string(THUMBNAIL_MIN) + " to " +
+                                         std::to_string(THUMBNAIL_MAX) + ", not '" + *args.size + "'");
+    if (args.scale && !parse_whole(*args.scale, SCALE_MIN, SCALE_MAX, &scale))
+        return usage_error("render", "--scale takes a whole number from " + std::to_string(SCALE_MIN) + " to " +
+                                         std::to_string(SCALE_MAX) + ", not '" + *args.scale + "'");
 
     DecodedMap map;
     if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
-    const RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
+    RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
+    if (size) image = fit_square(image, size, PREVIEW_SKY);
+    if (scale > 1) image = scale_image(image, scale);
     std::string why;
     if (!write_png(args.output.c_str(), image, &why)) {
         complain(args.output, why);
@@ -333,11 +373,12 @@ int run_page(int argc, char** argv) {
 }
 
 int run_gallery(int argc, char** argv) {
-    const Arguments args = parse_arguments(argc, argv, 2, {"-o"});
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--title"});
     if (args.help) return std::fputs(GALLERY_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("gallery", args.error);
     if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
-    return write_gallery_command(args.files, args.output, "Maps");
+    if (args.title && args.title->empty()) return usage_error("gallery", "--title needs a text");
+    return write_gallery_command(args.files, args.output, args.title.value_or("Maps"));
 }
 
 }  // namespace
