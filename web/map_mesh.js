@@ -42,6 +42,23 @@ for (const f of FACINGS) {
   f.forward = n[0] * f.normal[0] + n[1] * f.normal[1] + n[2] * f.normal[2] > 0;
 }
 
+/// two triangles per quad of four vertices, for the given number of quads
+function quad_indices(quads) {
+  const indices = new Uint16Array(quads * 6);
+  for (let q = 0, i = 0; q < quads; ++q, i += 6) {
+    const v = q * 4;
+    indices[i] = v, indices[i + 1] = v + 1, indices[i + 2] = v + 2;
+    indices[i + 3] = v, indices[i + 4] = v + 2, indices[i + 5] = v + 3;
+  }
+  return indices;
+}
+
+/// Every full chunk has the same indices, so they share one array.
+let full_indices = null;
+function full_chunk_indices() {
+  return (full_indices ??= quad_indices(CHUNK_VERTICES / 4));
+}
+
 /// Collects quads into chunks of typed arrays that three.js takes as they are.
 class QuadSink {
   constructor(max_quads) {
@@ -60,16 +77,11 @@ class QuadSink {
   close_chunk() {
     if (this.vertices === 0) return;
     const quads = this.vertices / 4;
-    const indices = new Uint16Array(quads * 6);
-    for (let q = 0, i = 0; q < quads; ++q, i += 6) {
-      const v = q * 4;
-      indices[i] = v, indices[i + 1] = v + 1, indices[i + 2] = v + 2;
-      indices[i + 3] = v, indices[i + 4] = v + 2, indices[i + 5] = v + 3;
-    }
+    const full = this.vertices === CHUNK_VERTICES;
     this.chunks.push({
-      positions: this.positions.slice(0, this.vertices * 3),
-      colors: this.colors.slice(0, this.vertices * 3),
-      indices,
+      positions: full ? this.positions : this.positions.slice(0, this.vertices * 3),
+      colors: full ? this.colors : this.colors.slice(0, this.vertices * 3),
+      indices: full ? full_chunk_indices() : quad_indices(quads),
     });
   }
 
@@ -82,16 +94,17 @@ class QuadSink {
       this.close_chunk();
       this.open_chunk();
     }
-    if (!forward) [ax, ay, az, bx, by, bz] = [bx, by, bz, ax, ay, az];
     const r = Math.min(255, Math.round(((rgb >>> 16) & 0xff) * shade));
     const g = Math.min(255, Math.round(((rgb >>> 8) & 0xff) * shade));
     const bl = Math.min(255, Math.round((rgb & 0xff) * shade));
     const p = this.positions, c = this.colors;
     let at = this.vertices * 3;
+    // Corners P, P + a, P + a + b, P + b, or the other way round.
+    const first = forward ? 3 : 9, last = forward ? 9 : 3;
     p[at] = px, p[at + 1] = py, p[at + 2] = pz;
-    p[at + 3] = px + ax, p[at + 4] = py + ay, p[at + 5] = pz + az;
+    p[at + first] = px + ax, p[at + first + 1] = py + ay, p[at + first + 2] = pz + az;
     p[at + 6] = px + ax + bx, p[at + 7] = py + ay + by, p[at + 8] = pz + az + bz;
-    p[at + 9] = px + bx, p[at + 10] = py + by, p[at + 11] = pz + bz;
+    p[at + last] = px + bx, p[at + last + 1] = py + by, p[at + last + 2] = pz + bz;
     for (let i = 0; i < 4; ++i, at += 3) c[at] = r, c[at + 1] = g, c[at + 2] = bl;
     this.vertices += 4;
   }

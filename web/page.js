@@ -47,11 +47,17 @@ function offer_download(bytes) {
 /// three.js meshes for the chunks of the surface, sharing one material
 function surface_meshes(mesh) {
   const material = new THREE.MeshBasicMaterial({ vertexColors: true });
+  // Full chunks share one index array; one attribute for it is uploaded once.
+  const index_attributes = new Map();
+  const index_of = (indices) => {
+    if (!index_attributes.has(indices)) index_attributes.set(indices, new THREE.BufferAttribute(indices, 1));
+    return index_attributes.get(indices);
+  };
   return mesh.chunks.map((chunk) => {
     const geometry = new THREE.BufferGeometry();
     geometry.setAttribute("position", new THREE.BufferAttribute(chunk.positions, 3));
     geometry.setAttribute("color", new THREE.BufferAttribute(chunk.colors, 3, true));
-    geometry.setIndex(new THREE.BufferAttribute(chunk.indices, 1));
+    geometry.setIndex(index_of(chunk.indices));
     return new THREE.Mesh(geometry, material);
   });
 }
