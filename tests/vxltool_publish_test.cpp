@@ -27,8 +27,6 @@ void save(const std::string& path, const vxl_bytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-std::string text_of(const vxl_bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
-
 /// ground at z 50 with a hill of the given colour at (x, 9)
 vxl_bytes hill_at(int x, std::uint32_t colour) {
     return vxl_image_from([=](std::size_t k) {

@@ -27,7 +27,7 @@ std::string import_map() {
     for (std::size_t i = 0; i < std::size(MODULES); ++i) {
         const std::string_view source = web_asset(MODULES[i][1]);
         if (i) json += ", ";
-        json += json_string(MODULES[i][0]) + ": \"data:text/javascript;base64," +
+        json += script_json_string(MODULES[i][0]) + ": \"data:text/javascript;base64," +
                 base64_encode(reinterpret_cast<const std::uint8_t*>(source.data()), source.size()) + "\"";
     }
     return json + "}}";
@@ -68,7 +68,7 @@ std::string figure_rows(const MapInfo& info) {
 
 std::string info_json(const MapPageInput& input, const MapInfo& info) {
     auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
-    return "{\"name\": " + json_string(input.name) + ", \"file_name\": " + json_string(input.file_name) +
+    return "{\"name\": " + script_json_string(input.name) + ", \"file_name\": " + script_json_string(input.file_name) +
            ", \"bytes\": " + std::to_string(info.bytes) + ", \"spans\": " + std::to_string(info.spans) +
            ", \"solid_voxels\": " + std::to_string(info.solid_voxels) +
            ", \"colored_voxels\": " + std::to_string(info.colored_voxels) +

@@ -45,7 +45,7 @@ std::size_t utf8_sequence(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-std::string json_string(std::string_view text) {
+std::string script_json_string(std::string_view text) {
     std::string out = "\"";
     for (std::size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);

@@ -14,10 +14,11 @@
 /// and in quoted attribute values
 std::string html_escape(std::string_view text);
 
-/// text as a JSON string literal, quotes included. Control characters, quotes and
-/// backslashes are escaped, and so are < > &, so the literal can stand inside a
-/// <script> element; bytes that are not UTF-8 become U+FFFD.
-std::string json_string(std::string_view text);
+/// text as a JSON string literal, quotes included, to stand inside a <script>
+/// element of a page: besides what json_text.h's json_string escapes, < > & are
+/// escaped too (no "</script>" can end the element early), and bytes that are not
+/// UTF-8 become U+FFFD (a page is UTF-8 throughout).
+std::string script_json_string(std::string_view text);
 
 /// standard base64 (RFC 4648, with padding, no line breaks)
 std::string base64_encode(const std::uint8_t* data, std::size_t length);

@@ -21,7 +21,7 @@ TEST(WebText, EscapesForHtmlAndJson) {
         {"bad \xFF byte, cut \xC3", "\"bad \\ufffd byte, cut \\ufffd\""},
         {"overlong \xC0\xAF, surrogate \xED\xA0\x80", "\"overlong \\ufffd\\ufffd, surrogate \\ufffd\\ufffd\\ufffd\""},
     };
-    for (const auto& c : json) EXPECT_EQ(json_string(c.in), c.out) << c.in;
+    for (const auto& c : json) EXPECT_EQ(script_json_string(c.in), c.out) << c.in;
 }
 
 TEST(WebText, Base64FollowsTheStandardVectors) {
