@@ -58,7 +58,7 @@ bool build_gallery_index(std::vector<GalleryEntry> entries, const std::string& t
     const std::map<std::string, std::string> values = {
         {"generator", "vxltool " MAPGEN_VERSION},
         {"title", html_escape(title)},
-        {"style", std::string(web_asset("gallery.css"))},
+        {"style", std::string(web_asset("theme.css")) + std::string(web_asset("gallery.css"))},
         {"script", std::string(web_asset("gallery.js"))},
         {"count", std::to_string(entries.size()) + (entries.size() == 1 ? " map" : " maps")},
         {"cards", cards},

@@ -122,7 +122,7 @@ bool build_map_page(const MapPageInput& input, const DecodedMap& map, const MapI
         {"name", name},
         {"file_name", html_escape(input.file_name)},
         {"generator", GENERATOR},
-        {"style", std::string(web_asset("page.css"))},
+        {"style", std::string(web_asset("theme.css")) + std::string(web_asset("page.css"))},
         {"summary", html_escape(summary)},
         {"size", html_escape(human_size(input.length))},
         {"back_link", input.back_href.empty() ? ""

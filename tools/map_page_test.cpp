@@ -141,7 +141,7 @@ TEST(MapPage, ScriptsAndCommentsCannotEndEarly) {
     // early (or, for "<!--", change how the parser reads a script).
     const char* const inline_text[][2] = {
         {"page.js", "</script"}, {"page.js", "<!--"},     {"gallery.js", "</script"},
-        {"gallery.js", "<!--"},  {"page.css", "</style"}, {"gallery.css", "</style"},
+        {"gallery.js", "<!--"},  {"page.css", "</style"}, {"gallery.css", "</style"}, {"theme.css", "</style"},
     };
     for (const auto& [name, end] : inline_text) {
         EXPECT_GT(web_asset(name).size(), 0u) << name;
