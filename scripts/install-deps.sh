@@ -23,7 +23,10 @@ group bench    "the micro-benchmarks (build/mapgen_bench), and /usr/bin/time for
 group clang    "builds with clang (the build matrix)"              "@programs clang"
 group fuzz     "the libFuzzer build of the map loader"             "@programs clang libclang-rt-14-dev"
 group shell    "bash-completion, which loads vxltool's completion" "bash-completion"
-group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell"
+group browser  "Debian's Chromium, for the page and gallery tests" "chromium"
+group web      "the page's npm packages: npm ci in web/"           "nodejs" \
+    'cmp -s web/package-lock.json web/node_modules/.installed-from-lock || { (cd web && npm ci --no-audit --no-fund --loglevel=error) && cp web/package-lock.json web/node_modules/.installed-from-lock; }'
+group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell @browser @web"
 
 # ---- resolving and installing
 

@@ -64,7 +64,7 @@ class Completion : public ::testing::Test {
 };
 
 TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
-    const words commands = {"--help", "check", "diff", "help", "info", "render"};
+    const words commands = {"--help", "check", "diff", "gallery", "help", "info", "page", "render"};
     const words maps = {"-odd.vxl", "Old.VXL", "island.vxl", "maps", "two words.vxl"};
     const struct {
         words line;
@@ -75,7 +75,11 @@ TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
         {{"vxltool", "info", ""}, maps},
         {{"vxltool", "check", "island.vxl", "O"}, {"Old.VXL"}},  // .VXL is a map too
         {{"vxltool", "info", "-"}, {"--help", "--json"}},
-        {{"vxltool", "render", "island.vxl", "-"}, {"--help", "--view", "-o"}},
+        {{"vxltool", "render", "island.vxl", "-"}, {"--help", "--scale", "--size", "--view", "-o"}},
+        {{"vxltool", "render", "--scale", ""}, {"1", "2", "3", "4"}},
+        {{"vxltool", "page", "island.vxl", "-o", ""}, {"maps"}},
+        {{"vxltool", "gallery", "-o", ""}, {"maps"}},
+        {{"vxltool", "gallery", "-"}, {"--help", "--title", "-o"}},
         {{"vxltool", "render", "island.vxl", "-o", ""}, {"maps", "top.png"}},
         {{"vxltool", "render", "island.vxl", "--view", ""}, {"iso", "top"}},
         {{"vxltool", "render", "--view", "=", "i"}, {"iso"}},  // bash split --view=i at '='

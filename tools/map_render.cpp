@@ -1,13 +1,14 @@
 #include "tools/map_render.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
 constexpr int SIZE = 512;
 constexpr int ISO_WIDTH = 2 * SIZE;
 constexpr int ISO_HEIGHT = SIZE + 64 * ISO_VOXEL_HEIGHT;
-constexpr std::uint8_t SKY[3] = {0x1c, 0x24, 0x30};
+const std::uint8_t* const SKY = PREVIEW_SKY;
 
 /// Writes colour word c (red in bits 16-23, green 8-15, blue 0-7) scaled by light.
 void put_pixel(RgbImage& image, int px, int py, std::uint32_t c, double light) {
@@ -31,7 +32,83 @@ int surface_height(const DecodedMap& map, int x, int y) {
     return 63 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
 }
 
+/// One output pixel's share of the source along one axis: source pixels first ..
+/// first + weights.size() - 1 with integer weights that add up to the source length.
+struct Footprint {
+    int first = 0;
+    std::vector<std::uint32_t> weights;
+};
+
+/// Footprints for shrinking or stretching from source to dest pixels. Measured in
+/// units of 1/dest of a source pixel, output pixel i covers [i * source, (i + 1) *
+/// source) and source pixel j covers [j * dest, (j + 1) * dest): the overlaps are
+/// whole numbers, so the averages are exact.
+std::vector<Footprint> footprints(int source, int dest) {
+    std::vector<Footprint> result(static_cast<std::size_t>(dest));
+    for (int i = 0; i < dest; ++i) {
+        const std::int64_t lo = std::int64_t(i) * source, hi = lo + source;
+        Footprint& f = result[std::size_t(i)];
+        f.first = int(lo / dest);
+        for (std::int64_t j = f.first; j * dest < hi; ++j) {
+            const std::int64_t overlap = std::min(hi, (j + 1) * dest) - std::max(lo, j * dest);
+            f.weights.push_back(std::uint32_t(overlap));
+        }
+    }
+    return result;
+}
+
 }  // namespace
+
+RgbImage fit_square(const RgbImage& image, int size, const std::uint8_t background[3]) {
+    RgbImage out = blank_image(size, size, background);
+    const int longer = std::max(image.width, image.height);
+    if (longer == 0) return out;
+    // The shorter side keeps the aspect ratio, rounded to whole pixels, at least one.
+    const int width = std::max(1, int((std::int64_t(image.width) * size * 2 + longer) / (2 * longer)));
+    const int height = std::max(1, int((std::int64_t(image.height) * size * 2 + longer) / (2 * longer)));
+    const std::vector<Footprint> across = footprints(image.width, width), down = footprints(image.height, height);
+
+    // Rows first: sums over each output column's footprint, still unscaled.
+    std::vector<std::uint64_t> rows(std::size_t(width) * std::size_t(image.height) * 3);
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Footprint& f = across[std::size_t(x)];
+            std::uint64_t* sum = &rows[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
+            for (std::size_t k = 0; k < f.weights.size(); ++k) {
+                const std::uint8_t* p =
+                    &image.rgb[(std::size_t(y) * std::size_t(image.width) + std::size_t(f.first) + k) * 3];
+                for (int c = 0; c < 3; ++c) sum[c] += std::uint64_t(p[c]) * f.weights[k];
+            }
+        }
+    const std::uint64_t total = std::uint64_t(image.width) * std::uint64_t(image.height);
+    const int left = (size - width) / 2, top = (size - height) / 2;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Footprint& f = down[std::size_t(y)];
+            std::uint64_t sum[3] = {0, 0, 0};
+            for (std::size_t k = 0; k < f.weights.size(); ++k) {
+                const std::uint64_t* r = &rows[((std::size_t(f.first) + k) * std::size_t(width) + std::size_t(x)) * 3];
+                for (int c = 0; c < 3; ++c) sum[c] += r[c] * f.weights[k];
+            }
+            std::uint8_t* p = &out.rgb[(std::size_t(top + y) * std::size_t(size) + std::size_t(left + x)) * 3];
+            for (int c = 0; c < 3; ++c) p[c] = std::uint8_t((sum[c] + total / 2) / total);
+        }
+    return out;
+}
+
+RgbImage scale_image(const RgbImage& image, int factor) {
+    RgbImage out;
+    out.width = image.width * factor;
+    out.height = image.height * factor;
+    out.rgb.resize(std::size_t(out.width) * std::size_t(out.height) * 3);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const std::uint8_t* p =
+                &image.rgb[(std::size_t(y / factor) * std::size_t(image.width) + std::size_t(x / factor)) * 3];
+            std::copy(p, p + 3, &out.rgb[(std::size_t(y) * std::size_t(out.width) + std::size_t(x)) * 3]);
+        }
+    return out;
+}
 
 RgbImage render_top_view(const DecodedMap& map) {
     static const std::uint8_t black[3] = {0, 0, 0};

@@ -26,3 +26,22 @@ RgbImage render_top_view(const DecodedMap& map);
 RgbImage render_iso_view(const DecodedMap& map);
 
 constexpr int ISO_VOXEL_HEIGHT = 2;
+
+/// The colour the iso view shows where there is no map, and the margin colour of
+/// a fitted picture that is not square.
+constexpr std::uint8_t PREVIEW_SKY[3] = {0x1c, 0x24, 0x30};
+
+/// Thumbnail sizes and scale factors a caller may ask for.
+constexpr int THUMBNAIL_MIN = 16, THUMBNAIL_MAX = 4096;
+constexpr int SCALE_MIN = 1, SCALE_MAX = 4;
+
+/// image fitted into a square of size x size pixels (size >= 1): scaled by size over
+/// its longer side, every pixel the exact area-weighted average of the part of the
+/// picture it covers (rounded to nearest), and centred on background where the
+/// shorter side leaves room. A square picture fills the square.
+RgbImage fit_square(const RgbImage& image, int size, const std::uint8_t background[3]);
+
+/// image enlarged factor times (factor >= 1), each pixel becoming a factor x factor
+/// block. Both views draw whole pixels per voxel, so this is what they would draw
+/// with voxels factor times larger.
+RgbImage scale_image(const RgbImage& image, int factor);

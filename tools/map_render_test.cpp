@@ -87,4 +87,95 @@ TEST(IsoView, ColumnsStandWhereTheProjectionPutsThem) {
     EXPECT_EQ(pixel(iso, px - 1, py), sky);
 }
 
+/// A picture from rows of 0xRRGGBB pixels.
+RgbImage picture(const std::vector<std::vector<std::uint32_t>>& rows) {
+    RgbImage image;
+    image.height = int(rows.size());
+    image.width = int(rows[0].size());
+    for (const auto& row : rows)
+        for (std::uint32_t p : row)
+            for (int shift : {16, 8, 0}) image.rgb.push_back(std::uint8_t(p >> shift));
+    return image;
+}
+
+std::vector<std::vector<std::uint32_t>> pixels_of(const RgbImage& image) {
+    std::vector<std::vector<std::uint32_t>> rows(std::size_t(image.height));
+    for (int y = 0; y < image.height; ++y)
+        for (int x = 0; x < image.width; ++x) rows[std::size_t(y)].push_back(pixel(image, x, y));
+    return rows;
+}
+
+constexpr std::uint8_t MARGIN[3] = {0x01, 0x02, 0x03};
+constexpr std::uint32_t M = 0x010203;
+
+TEST(FitSquare, EachPixelIsTheExactAverageOfTheAreaItCovers) {
+    const struct {
+        const char* what;
+        std::vector<std::vector<std::uint32_t>> in;
+        int size;
+        std::vector<std::vector<std::uint32_t>> out;
+    } cases[] = {
+        {"same size is a copy", {{0x102030, 0x405060}, {0x708090, 0xA0B0C0}}, 2,
+         {{0x102030, 0x405060}, {0x708090, 0xA0B0C0}}},
+        {"2 x 2 blocks become pixels",
+         {{0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}, {0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF},
+          {0x00FF00, 0x00FF00, 0x000000, 0x000000}, {0x00FF00, 0x00FF00, 0x000000, 0x000000}},
+         2, {{0xFF0000, 0x0000FF}, {0x00FF00, 0x000000}}},
+        {"a checker averages to grey, halves rounded up", {{0xFFFFFF, 0}, {0, 0xFFFFFF}}, 1, {{0x808080}}},
+        // Three pixels into two: each output pixel covers one and a half.
+        {"fractional footprints",
+         {{0x000000, 0x5A5A5A, 0xB4B4B4}, {0x000000, 0x5A5A5A, 0xB4B4B4}, {0x000000, 0x5A5A5A, 0xB4B4B4}}, 2,
+         {{0x1E1E1E, 0x969696}, {0x1E1E1E, 0x969696}}},
+        {"enlarging keeps whole pixels and blends the split one", {{0x000000, 0xC8C8C8}, {0x000000, 0xC8C8C8}}, 3,
+         {{0x000000, 0x646464, 0xC8C8C8}, {0x000000, 0x646464, 0xC8C8C8}, {0x000000, 0x646464, 0xC8C8C8}}},
+        {"a wide picture is centred between margins",
+         {{0x101010, 0x101010, 0x303030, 0x303030}, {0x101010, 0x101010, 0x303030, 0x303030}}, 4,
+         {{M, M, M, M},
+          {0x101010, 0x101010, 0x303030, 0x303030},
+          {0x101010, 0x101010, 0x303030, 0x303030},
+          {M, M, M, M}}},
+        {"a tall one too", {{0x404040}, {0x404040}, {0x404040}, {0x404040}}, 2, {{0x404040, M}, {0x404040, M}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(pixels_of(fit_square(picture(c.in), c.size, MARGIN)), c.out);
+    }
+}
+
+TEST(FitSquare, ViewsBecomeThumbnailsOfTheAskedSize) {
+    const DecodedMap map =
+        decoded(vxl_image_from([](std::size_t k) { return ground(20 + int(k % 7), k % 3 ? GREEN : RED); }));
+    const RgbImage top = render_top_view(map), iso = render_iso_view(map);
+    for (int size : {THUMBNAIL_MIN, 100, 512, 700}) {
+        SCOPED_TRACE(size);
+        const RgbImage a = fit_square(top, size, PREVIEW_SKY), b = fit_square(iso, size, PREVIEW_SKY);
+        EXPECT_EQ(a.width, size);
+        EXPECT_EQ(a.height, size);
+        EXPECT_EQ(b.width, size);
+        EXPECT_EQ(b.height, size);
+        // The iso view keeps its shape: margins of sky above and below.
+        EXPECT_EQ(pixel(b, size / 2, 0), 0x1C2430u);
+        EXPECT_EQ(pixel(b, size / 2, size - 1), 0x1C2430u);
+        // Averaging keeps the picture's mean colour, up to rounding.
+        auto mean_green = [](const RgbImage& image) {
+            double sum = 0;
+            for (std::size_t i = 1; i < image.rgb.size(); i += 3) sum += image.rgb[i];
+            return sum / double(image.width * image.height);
+        };
+        EXPECT_NEAR(mean_green(a), mean_green(top), 0.5);
+    }
+    EXPECT_EQ(fit_square(top, 512, PREVIEW_SKY).rgb, top.rgb);
+}
+
+TEST(ScaleImage, EveryPixelBecomesABlock) {
+    const RgbImage scaled = scale_image(picture({{0x102030, 0x405060}}), 3);
+    EXPECT_EQ(pixels_of(scaled), (std::vector<std::vector<std::uint32_t>>(
+                                     3, {0x102030, 0x102030, 0x102030, 0x405060, 0x405060, 0x405060})));
+    const RgbImage iso = render_iso_view(decoded(vxl_image()));
+    EXPECT_EQ(scale_image(iso, 1).rgb, iso.rgb);
+    const RgbImage big = scale_image(iso, SCALE_MAX);
+    EXPECT_EQ(big.width, 1024 * SCALE_MAX);
+    EXPECT_EQ(big.height, 640 * SCALE_MAX);
+}
+
 }  // namespace

@@ -27,6 +27,8 @@ void append_bytes(png_structp png, png_bytep data, png_size_t size) {
 
 void flush_nothing(png_structp) {}
 
+constexpr const char* PNG_SOFTWARE = "vxltool " MAPGEN_VERSION;
+
 /// The libpng calls proper. libpng leaves by longjmp on failure, so no object
 /// with a destructor is created between setjmp and the last libpng call.
 bool run_libpng(const RgbImage& image, png_bytepp rows, PngSink* sink) {
@@ -40,6 +42,12 @@ bool run_libpng(const RgbImage& image, png_bytepp rows, PngSink* sink) {
     png_set_write_fn(png, sink, append_bytes, flush_nothing);
     png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // PNG's registered keyword for the program that made the picture.
+    png_text software{};
+    software.compression = PNG_TEXT_COMPRESSION_NONE;
+    software.key = const_cast<png_charp>("Software");
+    software.text = const_cast<png_charp>(PNG_SOFTWARE);
+    png_set_text(png, info, &software, 1);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);

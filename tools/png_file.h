@@ -9,7 +9,8 @@
 
 #include "tools/map_render.h"
 
-/// Encodes image as an 8-bit RGB PNG into *png. Returns false with libpng's reason
+/// Encodes image as an 8-bit RGB PNG into *png, with a tEXt chunk "Software" that
+/// names the tool and its version ("vxltool 0.1.0"). Returns false with libpng's reason
 /// in *reason when it cannot.
 bool encode_png(const RgbImage& image, std::vector<std::uint8_t>* png, std::string* reason);
 

@@ -5,12 +5,14 @@
 
 # One line a command: its name, then the pattern of its file arguments (*.vxl)
 # and its options. An option written OPTION=VALUES takes a value: *.EXT is a file
-# name ending in .EXT, a,b,c one of those words, and nothing after the = a value
-# that is not completed. Patterns match either case.
+# name ending in .EXT, / a folder, a,b,c one of those words, and nothing after
+# the = a value that is not completed. Patterns match either case.
 _vxltool_commands=(
     "check   *.vxl --json --max-bytes= --help"
     "info    *.vxl --json --help"
-    "render  *.vxl -o=*.png --view=top,iso --help"
+    "render  *.vxl -o=*.png --view=top,iso --size= --scale=1,2,3,4 --help"
+    "page    *.vxl -o=*.html --help"
+    "gallery *.vxl -o=/ --title= --help"
     "diff    *.vxl --help"
     "help"
 )
@@ -28,6 +30,9 @@ _vxltool_complete_value() {
         done
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -X "!*.$pattern" -- "$cur"; compgen -d -- "$cur")
+    elif [[ $spec == / ]]; then
+        compopt -o filenames 2>/dev/null
+        mapfile -t COMPREPLY < <(compgen -d -- "$cur")
     elif [[ -n $spec ]]; then
         mapfile -t COMPREPLY < <(compgen -W "${spec//,/ }" -- "$cur")
     fi

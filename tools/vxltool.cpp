@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "tools/map_render.h"
 #include "tools/output_text.h"
 #include "tools/png_file.h"
+#include "tools/publish.h"
 
 namespace {
 
@@ -29,17 +31,21 @@ namespace {
 const char* const MAIN_USAGE =
     "usage: vxltool COMMAND [ARGS]\n"
     "\n"
-    "Checks, summarises, previews and compares VXL maps (512 x 512 columns of 64 voxels).\n"
+    "Checks, summarises, previews, compares and publishes VXL maps (512 x 512 columns\n"
+    "of 64 voxels).\n"
     "\n"
     "commands:\n"
     "  check [--json] [--max-bytes N] FILE...   tell whether each file is a valid map\n"
     "  info FILE [--json]                       what a map holds\n"
-    "  render FILE -o OUT.png [--view top|iso]  write a PNG preview\n"
+    "  render FILE -o OUT.png [--view top|iso]  write a PNG preview (--size N, --scale K)\n"
+    "  page MAP -o PAGE.html                    write a self-contained web page of a map\n"
+    "  gallery [MAP...] -o DIR                  write or update a gallery of map pages\n"
     "  diff A B                                 compare two maps voxel by voxel\n"
     "\n"
     "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
-    "exit status: 0 success; 1 a map is invalid, maps differ or a preview could not be\n"
-    "written; 2 a usage error or a file that cannot be read as a map.\n";
+    "exit status: 0 success; 1 a map is invalid, maps differ or a preview, page or\n"
+    "gallery could not be written; 2 a usage error or a file that cannot be read as a\n"
+    "map.\n";
 
 const char* const CHECK_USAGE =
     "usage: vxltool check [--json] [--max-bytes N] FILE...\n"
@@ -65,7 +71,7 @@ const char* const INFO_USAGE =
     "exit status: 0 done; 2 the file cannot be read or is not a valid map.\n";
 
 const char* const RENDER_USAGE =
-    "usage: vxltool render FILE -o OUT.png [--view top|iso]\n"
+    "usage: vxltool render FILE -o OUT.png [--view top|iso] [--size N | --scale K]\n"
     "\n"
     "Writes a preview of a map as a PNG picture, the only format it writes: an OUT\n"
     "whose extension names another (.jpg, .gif, .webp, ...) is refused.\n"
@@ -74,6 +80,11 @@ const char* const RENDER_USAGE =
     "  --view top    512 x 512 from above, shaded by relief (the default): pixel\n"
     "                (x, y) is column (x, y), x to the right, y down, (0, 0) top left\n"
     "  --view iso    1024 x 640 oblique view of the voxels from above column (511, 511)\n"
+    "  --size N      a thumbnail of N x N pixels (16 to 4096): the view scaled to fit,\n"
+    "                each pixel the average of what it covers; the wide iso view is\n"
+    "                centred with sky above and below\n"
+    "  --scale K     the view K times larger (1 to 4), each voxel drawn K times bigger\n"
+    "The PNG names the program in its Software text: vxltool and its version.\n"
     "exit status: 0 written; 1 the PNG could not be written; 2 usage error, or the\n"
     "map cannot be read or is not valid.\n";
 
@@ -86,6 +97,31 @@ const char* const DIFF_USAGE =
     "top layer, 0, down to the bottom, 63).\n"
     "exit status: 0 the same; 1 different; 2 usage error, or a map cannot be read or\n"
     "is not valid.\n";
+
+const char* const PAGE_USAGE =
+    "usage: vxltool page MAP -o PAGE.html\n"
+    "\n"
+    "Writes one self-contained web page for a map: a 3D view to turn, pan and zoom\n"
+    "with mouse, touch or keys, the view from above, the map's figures and a link\n"
+    "that downloads the map itself. Everything is inside the file: it works opened\n"
+    "from disk with no connection. The page is replaced whole, or left as it was.\n"
+    "exit status: 0 written; 1 the page could not be written; 2 usage error, or the\n"
+    "map cannot be read or is not valid.\n";
+
+const char* const GALLERY_USAGE =
+    "usage: vxltool gallery [MAP...] -o DIR [--title TEXT]\n"
+    "\n"
+    "Writes a gallery of maps into folder DIR (made if missing): DIR/index.html, a\n"
+    "grid of thumbnails with each map's name and figures that can be filtered by\n"
+    "name and sorted, and for each map a copy in DIR/maps/NAME.vxl, its page in\n"
+    "DIR/pages/NAME.html (as 'vxltool page' writes it) and its thumbnail in\n"
+    "DIR/thumbs/NAME.png. NAME is the map's file name without '.vxl'. It all works\n"
+    "opened from disk. --title names the index page (default: Maps).\n"
+    "Running it again adds or updates the maps given and keeps the others in\n"
+    "DIR/maps/ in the index; it never deletes a file. Without MAP it rebuilds the\n"
+    "index. Every map is checked first: nothing is written unless all are valid.\n"
+    "exit status: 0 written; 1 a file could not be written; 2 usage error, or a map\n"
+    "cannot be read or is not valid.\n";
 
 // ---- console
 
@@ -109,6 +145,9 @@ struct Arguments {
     std::string output;
     std::string view;
     std::uint64_t max_bytes = VXL_ANY_SIZE;
+    std::optional<std::string> size;   // render --size
+    std::optional<std::string> scale;  // render --scale
+    std::optional<std::string> title;  // gallery --title
     std::string error;  // set when the words cannot be understood
 };
 
@@ -119,9 +158,25 @@ bool read_byte_count(const std::string& text, std::uint64_t* count) {
     return true;
 }
 
+/// the field that holds the value of option name
+std::string& value_of(Arguments& args, const std::string& name) {
+    if (name == "-o") return args.output;
+    if (name == "--size") return args.size.emplace();
+    if (name == "--scale") return args.scale.emplace();
+    if (name == "--title") return args.title.emplace();
+    return args.view;
+}
+
+/// n from a whole decimal number in lo..hi; false for anything else
+bool parse_whole(const std::string& text, int lo, int hi, int* n) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *n = std::stoi(text);
+    return *n >= lo && *n <= hi;
+}
+
 /// Parses argv[first..argc). allowed lists the options the command takes among
-/// "--json", "--max-bytes", "-o" and "--view"; "--help"/"-h" is always allowed and
-/// "--" ends options.
+/// "--json", "--max-bytes", "-o", "--view", "--size", "--scale" and "--title" (those with a value
+/// also as --name=value); "--help"/"-h" is always allowed and "--" ends options.
 Arguments parse_arguments(int argc, char** argv, int first, const std::vector<std::string>& allowed) {
     Arguments args;
     auto takes = [&](const std::string& name) {
@@ -140,12 +195,13 @@ Arguments parse_arguments(int argc, char** argv, int first, const std::vector<st
             args.help = true;
         } else if (word == "--json" && takes("--json")) {
             args.json = true;
-        } else if ((word == "-o" || word == "--view") && takes(word)) {
+        } else if ((word == "-o" || word == "--view" || word == "--size" || word == "--scale" || word == "--title") &&
+                   takes(word)) {
             if (i + 1 >= argc) {
                 if (args.error.empty()) args.error = "option '" + word + "' needs a value";
                 continue;
             }
-            (word == "-o" ? args.output : args.view) = argv[++i];
+            value_of(args, word) = argv[++i];
         } else if ((word == "--max-bytes" || word.rfind("--max-bytes=", 0) == 0) && takes("--max-bytes")) {
             std::string value;
             if (word.size() > 11) {
@@ -155,8 +211,9 @@ Arguments parse_arguments(int argc, char** argv, int first, const std::vector<st
             }
             if (!read_byte_count(value, &args.max_bytes) && args.error.empty())
                 args.error = "option '--max-bytes' needs a number of bytes, not '" + value + "'";
-        } else if (word.rfind("--view=", 0) == 0 && takes("--view")) {
-            args.view = word.substr(7);
+        } else if (word.rfind("--", 0) == 0 && word.find('=') != std::string::npos &&
+                   takes(word.substr(0, word.find('=')))) {
+            value_of(args, word.substr(0, word.find('='))) = word.substr(word.find('=') + 1);
         } else if (word.rfind("-o", 0) == 0 && takes("-o")) {
             args.output = word.substr(2);
         } else if (args.error.empty()) {
@@ -298,7 +355,7 @@ const char* other_picture_format(const std::string& path) {
 }
 
 int run_render(int argc, char** argv) {
-    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view"});
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view", "--size", "--scale"});
     if (args.help) return std::fputs(RENDER_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("render", args.error);
     if (args.files.size() != 1) return usage_error("render", "needs exactly one FILE");
@@ -308,6 +365,14 @@ int run_render(int argc, char** argv) {
                                          ", but render writes only PNG: give OUT a name ending in .png");
     const std::string view = args.view.empty() ? "top" : args.view;
     if (view != "top" && view != "iso") return usage_error("render", "unknown view '" + view + "': top or iso");
+    int size = 0, scale = 1;
+    if (args.size && args.scale) return usage_error("render", "--size and --scale exclude each other");
+    if (args.size && !parse_whole(*args.size, THUMBNAIL_MIN, THUMBNAIL_MAX, &size))
+        return usage_error("render", "--size takes a whole number from " + std::to_string(THUMBNAIL_MIN) + " to " +
+                                         std::to_string(THUMBNAIL_MAX) + ", not '" + *args.size + "'");
+    if (args.scale && !parse_whole(*args.scale, SCALE_MIN, SCALE_MAX, &scale))
+        return usage_error("render", "--scale takes a whole number from " + std::to_string(SCALE_MIN) + " to " +
+                                         std::to_string(SCALE_MAX) + ", not '" + *args.scale + "'");
 
     // The picture may go to standard output ("-", /dev/stdout, or the file or pipe
     // stdout is redirected to): then the status line goes to stderr, so that the
@@ -320,7 +385,9 @@ int run_render(int argc, char** argv) {
 
     DecodedMap map;
     if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
-    const RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
+    RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
+    if (size) image = fit_square(image, size, PREVIEW_SKY);
+    if (scale > 1) image = scale_image(image, scale);
     std::string why;
     if (to_stdout) {
         std::vector<std::uint8_t> png;
@@ -393,6 +460,24 @@ int run_diff(int argc, char** argv) {
     return VXLTOOL_NEGATIVE;
 }
 
+int run_page(int argc, char** argv) {
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o"});
+    if (args.help) return std::fputs(PAGE_USAGE, stdout), VXLTOOL_OK;
+    if (!args.error.empty()) return usage_error("page", args.error);
+    if (args.files.size() != 1) return usage_error("page", "needs exactly one MAP");
+    if (args.output.empty()) return usage_error("page", "no output given: -o PAGE.html");
+    return write_page_command(args.files[0], args.output);
+}
+
+int run_gallery(int argc, char** argv) {
+    const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--title"});
+    if (args.help) return std::fputs(GALLERY_USAGE, stdout), VXLTOOL_OK;
+    if (!args.error.empty()) return usage_error("gallery", args.error);
+    if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
+    if (args.title && args.title->empty()) return usage_error("gallery", "--title needs a text");
+    return write_gallery_command(args.files, args.output, args.title.value_or("Maps"));
+}
+
 }  // namespace
 
 namespace {
@@ -408,6 +493,8 @@ int run_command(int argc, char** argv) {
     if (command == "info") return run_info(argc, argv);
     if (command == "render") return run_render(argc, argv);
     if (command == "diff") return run_diff(argc, argv);
+    if (command == "page") return run_page(argc, argv);
+    if (command == "gallery") return run_gallery(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }

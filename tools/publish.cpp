@@ -1,0 +1,210 @@
+#include "tools/publish.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+#include "mapfile/read_file.h"
+#include "mapfile/safe_write.h"
+#include "mapfile/vxl_loader.h"
+#include "tools/decoded_map.h"
+#include "tools/gallery.h"
+#include "tools/map_info.h"
+#include "tools/map_page.h"
+#include "tools/map_render.h"
+#include "tools/output_text.h"
+#include "tools/png_file.h"
+#include "tools/vxltool.h"
+#include "tools/web_text.h"
+
+namespace {
+
+void complain(const std::string& what, const std::string& why) {
+    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
+}
+
+/// A map's records read from its file and decoded.
+struct LoadedMap {
+    VxlFileImage image;
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;  // the records: bytes after them, which readers ignore, are left out
+    DecodedMap map;
+    MapInfo info;
+};
+
+/// Reads and decodes path (no further than its records need); on failure
+/// complains with the system's or the loader's reason and returns false.
+bool load_map(const std::string& path, LoadedMap* loaded) {
+    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &loaded->image);
+    if (result.read_failed) {
+        complain(path, result.reason);
+        return false;
+    }
+    std::string why = result.reason;
+    if (!result.ok || !decode_map(loaded->image.bytes.get(), result.record_bytes, &loaded->map, &why)) {
+        complain(path, "invalid: " + why);
+        return false;
+    }
+    loaded->data = loaded->image.bytes.get();
+    loaded->length = result.record_bytes;
+    loaded->info = summarize_map(loaded->map);
+    return true;
+}
+
+/// Writes bytes to path safely; on failure complains and returns false.
+bool write_file(const std::string& path, const std::string& bytes) {
+    std::string why;
+    if (safe_write_file(path.c_str(), bytes.data(), bytes.size(), &why)) return true;
+    complain(path, why);
+    return false;
+}
+
+bool write_page(const std::string& path, const MapPageInput& input, const LoadedMap& loaded) {
+    std::string html, why;
+    if (!build_map_page(input, loaded.map, loaded.info, &html, &why)) {
+        complain(path, why);
+        return false;
+    }
+    return write_file(path, html);
+}
+
+/// Makes folder path unless it is one already; on failure complains and returns false.
+bool make_folder(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return true;
+        complain(path, std::strerror(ENOTDIR));
+        return false;
+    }
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    complain(path, std::strerror(errno));
+    return false;
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+/// a map of the gallery and what it needs written
+struct GalleryMap {
+    LoadedMap loaded;
+    bool given = false;  // named on the command line: all its files are written
+};
+
+bool write_gallery_files(const std::string& dir, const std::string& name, GalleryMap& entry) {
+    const LoadedMap& loaded = entry.loaded;
+    const std::string page = dir + "/" + gallery_page_path(name), thumb = dir + "/" + gallery_thumbnail_path(name);
+    if (entry.given) {
+        const std::string copy = dir + "/" + gallery_map_path(name);
+        std::string why;
+        if (!safe_write_file(copy.c_str(), loaded.data, loaded.length, &why)) return complain(copy, why), false;
+    }
+    if (entry.given || !exists(page)) {
+        MapPageInput input;
+        input.name = name;
+        input.file_name = name + ".vxl";
+        input.data = loaded.data;
+        input.length = loaded.length;
+        input.back_href = "../index.html";
+        if (!write_page(page, input, loaded)) return false;
+    }
+    if (entry.given || !exists(thumb)) {
+        const RgbImage image = fit_square(render_top_view(loaded.map), GALLERY_THUMBNAIL_SIZE, PREVIEW_SKY);
+        std::string why;
+        if (!write_png(thumb.c_str(), image, &why)) return complain(thumb, why), false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int write_page_command(const std::string& map_path, const std::string& output) {
+    LoadedMap loaded;
+    if (!load_map(map_path, &loaded)) return VXLTOOL_TROUBLE;
+    MapPageInput input;
+    input.name = map_name_of(map_path);
+    input.file_name = input.name + ".vxl";
+    input.data = loaded.data;
+    input.length = loaded.length;
+    std::string html, why;
+    if (!build_map_page(input, loaded.map, loaded.info, &html, &why)) {
+        complain(output, why);
+        return VXLTOOL_NEGATIVE;
+    }
+    if (!safe_write_file(output.c_str(), html.data(), html.size(), &why)) {
+        complain(output, why);
+        return VXLTOOL_NEGATIVE;
+    }
+    std::printf("%s: page of %s, %s\n", output.c_str(), input.name.c_str(), human_size(html.size()).c_str());
+    return VXLTOOL_OK;
+}
+
+int write_gallery_command(const std::vector<std::string>& map_paths, const std::string& dir,
+                          const std::string& title) {
+    // Every map given is read and checked before anything is written.
+    std::map<std::string, GalleryMap> maps;
+    std::map<std::string, std::string> given_as;
+    bool all_good = true;
+    for (const std::string& path : map_paths) {
+        const std::string name = map_name_of(path);
+        if (given_as.count(name)) {
+            complain("gallery", "'" + given_as[name] + "' and '" + path + "' would both be the map '" + name + "'");
+            return VXLTOOL_TROUBLE;
+        }
+        given_as[name] = path;
+        GalleryMap& entry = maps[name];
+        entry.given = true;
+        all_good = load_map(path, &entry.loaded) && all_good;
+    }
+    if (!all_good) return VXLTOOL_TROUBLE;
+
+    for (const char* folder : {"", "/maps", "/pages", "/thumbs"})
+        if (!make_folder(dir + folder)) return VXLTOOL_NEGATIVE;
+
+    // Maps from earlier runs: every NAME.vxl in maps/ that was not given again.
+    std::error_code error;
+    std::vector<std::string> earlier;
+    for (const auto& file : std::filesystem::directory_iterator(dir + "/maps", error)) {
+        const std::string leaf = file.path().filename().string();
+        if (leaf.size() > 4 && leaf.compare(leaf.size() - 4, 4, ".vxl") == 0 && file.is_regular_file(error))
+            earlier.push_back(leaf.substr(0, leaf.size() - 4));
+    }
+    if (error) {
+        complain(dir + "/maps", error.message());
+        return VXLTOOL_NEGATIVE;
+    }
+    std::size_t left_out = 0;
+    for (const std::string& name : earlier) {
+        if (maps.count(name)) continue;
+        GalleryMap entry;
+        if (!load_map(dir + "/" + gallery_map_path(name), &entry.loaded)) {
+            std::fprintf(stderr, "vxltool: %s: left out of the index\n", (dir + "/" + gallery_map_path(name)).c_str());
+            ++left_out;
+            continue;
+        }
+        maps.emplace(name, std::move(entry));
+    }
+
+    std::vector<GalleryEntry> entries;
+    for (auto& [name, entry] : maps) {
+        if (!write_gallery_files(dir, name, entry)) return VXLTOOL_NEGATIVE;
+        if (entry.given) std::printf("%s: %s, its page and thumbnail\n", name.c_str(), gallery_map_path(name).c_str());
+        entries.push_back({name, entry.loaded.info});
+    }
+    std::string html, why;
+    const std::string index = dir + "/index.html";
+    if (!build_gallery_index(entries, title, &html, &why)) {
+        complain(index, why);
+        return VXLTOOL_NEGATIVE;
+    }
+    if (!write_file(index, html)) return VXLTOOL_NEGATIVE;
+    std::printf("%s: %zu %s, %zu new or updated\n", index.c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
+                map_paths.size());
+    return VXLTOOL_OK;
+}
