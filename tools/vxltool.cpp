@@ -11,6 +11,7 @@
 #include "mapfile/read_file.h"
 #include "mapfile/vxl_loader.h"
 #include "tools/decoded_map.h"
+#include "tools/format_commands.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
 #include "tools/map_render.h"
@@ -30,6 +31,12 @@ const char* const MAIN_USAGE =
     "  info FILE [--json]                       what a map holds\n"
     "  render FILE -o OUT.png [--view top|iso]  write a PNG preview\n"
     "  diff A B                                 compare two maps voxel by voxel\n"
+    "  export MAP OUT.vox|OUT.glb               write the map for MagicaVoxel or 3D tools\n"
+    "  export MAP --heightmap H.png [--colours C.png]\n"
+    "                                           write its heightmap and colour map\n"
+    "  import IN.vox -o MAP                     make a map from a MagicaVoxel scene\n"
+    "  import --heightmap H.png [--colours C.png] -o MAP\n"
+    "                                           make a map from a heightmap\n"
     "\n"
     "'vxltool COMMAND --help' describes one command.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview could not be\n"
@@ -312,6 +319,8 @@ int run_command(int argc, char** argv) {
     if (command == "info") return run_info(argc, argv);
     if (command == "render") return run_render(argc, argv);
     if (command == "diff") return run_diff(argc, argv);
+    if (command == "export") return run_export(argc, argv);
+    if (command == "import") return run_import(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }

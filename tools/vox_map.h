@@ -1,0 +1,51 @@
+// A map as a MagicaVoxel scene, and a scene as a map.
+//
+// Axes: .vox x = map x, .vox y = 511 - map y, .vox z = height above the map's
+// floor (63 - file z). MagicaVoxel's z is up, and seen from above in the editor
+// the map lies as `vxltool render` shows it (map y = 0 at the top). The scene's
+// origin is the centre of the map's floor: world (wx, wy, wz) is map column
+// (wx + 256, 255 - wy) at height wz. A map is written as four 256 x 256 x 64
+// models that tile it, each placed by its own transform under one group.
+//
+// A .vox colours every voxel, a VXL file only the voxels that touch air: a
+// hidden voxel takes the colour of the nearest coloured voxel above it in its
+// column (else below; mid grey in a column with none), as the previews show it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/colour_quantiser.h"
+#include "tools/decoded_map.h"
+#include "tools/vox_file.h"
+
+struct VoxExport {
+    std::vector<std::uint8_t> file;
+    std::size_t voxels = 0;
+    std::size_t models = 0;
+    std::size_t distinct_colours = 0;  // among the voxels, by red, green and blue
+    QuantisedColours colours;          // the palette and what reducing to it cost
+};
+
+/// The map as a .vox file of four models, palette of at most 255 colours.
+VoxExport export_vox(const DecodedMap& map);
+
+struct VoxPlacement {
+    std::size_t voxels = 0;       // solid voxels of the map made
+    std::size_t overlapping = 0;  // voxels that fell on an already solid voxel (the later one wins)
+    bool by_bounds = false;       // the scene lay outside the map's frame and was placed by its bounds
+    std::int64_t extent[3] = {0, 0, 0};  // size of the scene's bounds, x, y, z
+};
+
+/// At most this many voxels are placed from one scene: a map holds 16,777,216,
+/// and a file that claims more (by reusing a model) is refused, not worked through.
+constexpr std::size_t VOX_MAX_PLACED_VOXELS = std::size_t{2} * 512 * 512 * 64;
+
+/// Clears the volume and places every shown voxel of the scene in it (generator
+/// orientation, z = 0 lowest) with colour 0x80RRGGBB. A scene that lies within
+/// the map's frame keeps its place; one that does not but whose bounds fit in
+/// 512 x 512 x 64 is centred on the map with its lowest voxel on the floor.
+/// Returns false with a reason, the volume cleared, when it does not fit.
+bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string* reason);
