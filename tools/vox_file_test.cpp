@@ -2,74 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
+#include "tools/vox_test_file.h"
 
 namespace {
 
-using bytes = std::vector<std::uint8_t>;
-
-void i32(bytes& out, std::int64_t v) {
-    for (int s = 0; s < 32; s += 8) out.push_back(std::uint8_t(std::uint32_t(std::int32_t(v)) >> s));
-}
-
-bytes text(const std::string& s) {
-    bytes out;
-    i32(out, std::int64_t(s.size()));
-    out.insert(out.end(), s.begin(), s.end());
-    return out;
-}
-
-bytes dict(std::initializer_list<std::pair<std::string, std::string>> entries) {
-    bytes out;
-    i32(out, std::int64_t(entries.size()));
-    for (const auto& [k, v] : entries) {
-        const bytes a = text(k), b = text(v);
-        out.insert(out.end(), a.begin(), a.end());
-        out.insert(out.end(), b.begin(), b.end());
-    }
-    return out;
-}
-
-bytes join(std::initializer_list<bytes> parts) {
-    bytes out;
-    for (const bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
-bytes ints(std::initializer_list<std::int64_t> values) {
-    bytes out;
-    for (std::int64_t v : values) i32(out, v);
-    return out;
-}
-
-bytes chunk(const char* id, const bytes& content, const bytes& children = {}) {
-    bytes out(id, id + 4);
-    i32(out, std::int64_t(content.size()));
-    i32(out, std::int64_t(children.size()));
-    return join({out, content, children});
-}
-
-bytes vox_file(const bytes& main_children, int version = 150) {
-    return join({bytes{'V', 'O', 'X', ' '}, ints({version}), chunk("MAIN", {}, main_children)});
-}
-
-/// A model of the given size holding voxels (x, y, z, index).
-bytes model(int sx, int sy, int sz, std::initializer_list<std::array<std::uint8_t, 4>> voxels) {
-    bytes xyzi = ints({std::int64_t(voxels.size())});
-    for (const auto& v : voxels) xyzi.insert(xyzi.end(), v.begin(), v.end());
-    return join({chunk("SIZE", ints({sx, sy, sz})), chunk("XYZI", xyzi)});
-}
-
-bytes transform(int id, int child, int layer, std::initializer_list<std::pair<std::string, std::string>> frame,
-                std::initializer_list<std::pair<std::string, std::string>> attributes = {}) {
-    return chunk("nTRN", join({ints({id}), dict(attributes), ints({child, -1, layer, 1}), dict(frame)}));
-}
-
-bytes group(int id, std::initializer_list<std::int64_t> children) {
-    return chunk("nGRP", join({ints({id}), dict({}), ints({std::int64_t(children.size())}), ints(children)}));
-}
-
-bytes shape(int id, int model_id) { return chunk("nSHP", join({ints({id}), dict({}), ints({1, model_id}), dict({})})); }
+using namespace vox_test;
 
 bool parses(const bytes& file, VoxScene* scene, std::string* why) { return parse_vox(file.data(), file.size(), scene, why); }
 
