@@ -73,9 +73,8 @@ VoxExport export_vox(const DecodedMap& map) {
     return out;
 }
 
-bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string* reason) {
-    *placement = VoxPlacement{};
-    clear_volume();
+bool frame_vox_scene(const VoxScene& scene, VoxFrame* frame, std::string* reason) {
+    *frame = VoxFrame{};
     std::size_t claimed = 0;
     for (const VoxInstance& instance : scene.instances) {
         claimed += scene.models[instance.model].count;
@@ -85,7 +84,6 @@ bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string
             return false;
         }
     }
-
     // Bounds of the shown voxels, from the bounds of each model's voxels.
     std::int64_t lo[3], hi[3];
     for (int a = 0; a < 3; ++a) lo[a] = std::numeric_limits<std::int64_t>::max(), hi[a] = std::numeric_limits<std::int64_t>::min();
@@ -101,40 +99,54 @@ bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string
         }
     }
     if (lo[0] > hi[0]) return true;  // nothing to place: a map of air
-
-    for (int a = 0; a < 3; ++a) placement->extent[a] = hi[a] - lo[a] + 1;
+    frame->empty = false;
+    for (int a = 0; a < 3; ++a) frame->extent[a] = hi[a] - lo[a] + 1;
     const std::int64_t limits[3] = {SIZE, SIZE, DEPTH};
     for (int a = 0; a < 3; ++a)
-        if (placement->extent[a] > limits[a]) {
-            *reason = "the scene is " + std::to_string(placement->extent[0]) + " x " + std::to_string(placement->extent[1]) +
-                      " x " + std::to_string(placement->extent[2]) + " voxels; a map holds at most 512 x 512 x 64";
+        if (frame->extent[a] > limits[a]) {
+            *reason = "the scene is " + std::to_string(frame->extent[0]) + " x " + std::to_string(frame->extent[1]) +
+                      " x " + std::to_string(frame->extent[2]) + " voxels; a map holds at most 512 x 512 x 64";
             return false;
         }
-    // Map column (wx + 256, 255 - wy) at height wz, shifted when the scene lies
-    // outside that frame.
-    std::int64_t shift[3] = {SIZE / 2, SIZE / 2 - 1, 0};
+    const std::int64_t* shift = frame->shift;
     const bool in_frame = lo[0] + shift[0] >= 0 && hi[0] + shift[0] < SIZE && shift[1] - hi[1] >= 0 &&
-                          shift[1] - lo[1] < SIZE && lo[2] >= 0 && hi[2] < DEPTH;
+                          shift[1] - lo[1] < SIZE && lo[2] + shift[2] >= 0 && hi[2] + shift[2] < DEPTH;
     if (!in_frame) {
-        placement->by_bounds = true;
-        shift[0] = (SIZE - placement->extent[0]) / 2 - lo[0];
-        shift[1] = (SIZE - placement->extent[1]) / 2 + hi[1];
-        shift[2] = -lo[2];
+        frame->by_bounds = true;
+        frame->shift[0] = (SIZE - frame->extent[0]) / 2 - lo[0];
+        frame->shift[1] = (SIZE - frame->extent[1]) / 2 + hi[1];
+        frame->shift[2] = -lo[2];
     }
+    return true;
+}
 
+void vox_to_map(const VoxFrame& frame, const std::int64_t w[3], int out[3]) {
+    out[0] = int(w[0] + frame.shift[0]);
+    out[1] = int(frame.shift[1] - w[1]);
+    out[2] = int(w[2] + frame.shift[2]);
+}
+
+bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string* reason) {
+    *placement = VoxPlacement{};
+    clear_volume();
+    VoxFrame frame;
+    if (!frame_vox_scene(scene, &frame, reason)) return false;
+    placement->by_bounds = frame.by_bounds;
+    for (int a = 0; a < 3; ++a) placement->extent[a] = frame.extent[a];
     for (const VoxInstance& instance : scene.instances) {
         const VoxModel& model = scene.models[instance.model];
         for (std::size_t i = 0; i < model.count; ++i) {
             const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
             if (v[3] == 0) continue;
             std::int64_t w[3];
+            int m[3];
             vox_world_position(scene, instance, v, w);
-            const int x = int(w[0] + shift[0]), y = int(shift[1] - w[1]), z = int(w[2] + shift[2]);
-            std::uint8_t& solid = solid_map[voxel_index(x, y, z)];
+            vox_to_map(frame, w, m);
+            std::uint8_t& solid = solid_map[voxel_index(m[0], m[1], m[2])];
             placement->overlapping += solid;
             placement->voxels += 1 - solid;
             solid = 1;
-            color_map[voxel_index(x, y, z)] = 0x80000000u | scene.palette[v[3]];
+            color_map[voxel_index(m[0], m[1], m[2])] = 0x80000000u | scene.palette[v[3]];
         }
     }
     return true;

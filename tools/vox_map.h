@@ -43,6 +43,23 @@ struct VoxPlacement {
 /// and a file that claims more (by reusing a model) is refused, not worked through.
 constexpr std::size_t VOX_MAX_PLACED_VOXELS = std::size_t{2} * 512 * 512 * 64;
 
+/// Where a scene goes in the map: map column (wx + shift[0], shift[1] - wy) at
+/// height wz + shift[2] for world position (wx, wy, wz).
+struct VoxFrame {
+    std::int64_t shift[3] = {256, 255, 0};
+    bool by_bounds = false;       // the scene lay outside the map's frame and is placed by its bounds
+    bool empty = true;            // the scene shows no voxel
+    std::int64_t extent[3] = {0, 0, 0};  // size of the scene's bounds, x, y, z
+};
+
+/// Finds the frame for the scene from the bounds of its models. Returns false
+/// with a reason when the scene does not fit the map or places too many voxels.
+/// Every shown voxel of a scene that fits lands inside the map (vox_to_map).
+bool frame_vox_scene(const VoxScene& scene, VoxFrame* frame, std::string* reason);
+
+/// Map x, y and generator z of world position w in frame.
+void vox_to_map(const VoxFrame& frame, const std::int64_t w[3], int out[3]);
+
 /// Clears the volume and places every shown voxel of the scene in it (generator
 /// orientation, z = 0 lowest) with colour 0x80RRGGBB. A scene that lies within
 /// the map's frame keeps its place; one that does not but whose bounds fit in
