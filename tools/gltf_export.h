@@ -1,9 +1,15 @@
 // A map as a glTF 2.0 binary (.glb) for 3D tools (Blender, three.js, model
-// viewers): one mesh of the map's merged voxel faces (face_mesh.h) with vertex
-// colours, in metres (one voxel is one metre) with y up as glTF has it:
-// glTF (X, Y, Z) = (map x, height above the map's bottom, map y), a right-handed
-// frame, so nothing is mirrored; the map spans 0..512 x 0..64 x 0..512. Normals
-// are left out: glTF viewers then shade every triangle flat, as voxels are.
+// viewers): one mesh of the map's merged voxel faces (face_mesh.h), in metres
+// (one voxel is one metre) with y up as glTF has it: glTF (X, Y, Z) = (map x,
+// height above the map's bottom, map y), a right-handed frame, so nothing is
+// mirrored; the map spans 0..512 x 0..64 x 0..512.
+//
+// Column-coloured faces take their colour from a 512 x 512 picture of the
+// columns' top colours (texel (x, y) for column (x, y), sampled nearest up close),
+// which lets them merge whatever their colour: a generated map needs about a
+// third of the rectangles that merging by colour leaves. Other faces carry their
+// colour in their vertices (linear light, as glTF asks). Normals are left out:
+// viewers then shade every triangle flat, as voxels are.
 #pragma once
 
 #include <array>
