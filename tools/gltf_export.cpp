@@ -25,6 +25,7 @@ constexpr int FLOAT = 5126;
 constexpr int UNSIGNED_SHORT = 5123;
 constexpr int UNSIGNED_INT = 5125;
 constexpr int TRIANGLES = 4;
+constexpr std::size_t MAX_SHORT_INDEX = 65535;
 
 constexpr int NEAREST = 9728;
 constexpr int LINEAR_MIPMAP_LINEAR = 9987;
@@ -205,7 +206,7 @@ PrimitiveJson lay_out(const Primitive& p, bool textured, int first_accessor, int
     PrimitiveJson json;
     const std::size_t vertex_offset = bin->size();
     bin->insert(bin->end(), p.vertices.begin(), p.vertices.end());
-    const bool short_indices = p.count() <= 65535;
+    const bool short_indices = p.count() <= MAX_SHORT_INDEX;
     const std::size_t index_offset = bin->size();
     for (std::uint32_t i : p.indices) {
         if (short_indices)
@@ -257,53 +258,64 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
     std::array<std::uint16_t, 256> linear;
     for (int i = 0; i < 256; ++i) linear[std::size_t(i)] = srgb_to_linear16(std::uint8_t(i));
 
-    Primitive textured, coloured;
+    // Column-coloured faces go into primitives of fewer than 65,535 vertices
+    // each, so that 16-bit indices reach them: half the index bytes. They share
+    // few vertices anyway (a side face samples its texel's centre, a top face the
+    // texel's corners). Vertex-coloured faces share corners with the other faces
+    // of their voxel, in passes far apart, and stay in one primitive.
+    std::vector<Primitive> textured(1), coloured(1);
     for (const FaceQuad& q : mesh.quads) {
+        std::vector<Primitive>& kind = q.column_coloured ? textured : coloured;
+        if (q.column_coloured && kind.back().count() > MAX_SHORT_INDEX - 5) kind.emplace_back();
+        Primitive& primitive = kind.back();
         std::uint32_t corners[4];
         for (int c = 0; c < 4; ++c) {
             const std::array<int, 3> p = corner(q, c);
             if (q.column_coloured) {
                 const std::array<int, 2> t = texel_position(q, p);
-                corners[c] = textured.vertex(
+                corners[c] = primitive.vertex(
                     position_key(p) | std::uint64_t(t[0]) << 27 | std::uint64_t(t[1]) << 38,
                     p, [&t](std::vector<std::uint8_t>& v) {
                         put_f32(v, float(t[0]) / 1024);
                         put_f32(v, float(t[1]) / 1024);
                     });
             } else {
-                corners[c] = coloured.vertex(position_key(p) | std::uint64_t(q.rgb) << 27, p,
-                                             [&](std::vector<std::uint8_t>& v) {
-                                                 put_u16(v, linear[q.rgb >> 16 & 0xFF]);
-                                                 put_u16(v, linear[q.rgb >> 8 & 0xFF]);
-                                                 put_u16(v, linear[q.rgb & 0xFF]);
-                                                 put_u16(v, 0xFFFF);
-                                             });
+                corners[c] = primitive.vertex(position_key(p) | std::uint64_t(q.rgb) << 27, p,
+                                              [&](std::vector<std::uint8_t>& v) {
+                                                  put_u16(v, linear[q.rgb >> 16 & 0xFF]);
+                                                  put_u16(v, linear[q.rgb >> 8 & 0xFF]);
+                                                  put_u16(v, linear[q.rgb & 0xFF]);
+                                                  put_u16(v, 0xFFFF);
+                                              });
             }
         }
-        (q.column_coloured ? textured : coloured).quad(q, corners);
+        primitive.quad(q, corners);
     }
 
     // Binary chunk: each primitive's vertices and indices, then the picture of
     // the columns' colours when a primitive samples it.
     std::vector<std::uint8_t> bin;
     std::string primitives, accessors, views, materials;
-    int next_accessor = 0, next_view = 0;
+    int next_accessor = 0, next_view = 0, next_material = 0;
+    const bool any_textured = !textured[0].indices.empty();
     for (const bool is_textured : {true, false}) {
-        const Primitive& p = is_textured ? textured : coloured;
-        if (p.indices.empty()) continue;
-        const int material = is_textured || textured.indices.empty() ? 0 : 1;
-        const PrimitiveJson j = lay_out(p, is_textured, next_accessor, next_view, material, &bin);
+        const std::vector<Primitive>& kind = is_textured ? textured : coloured;
+        if (kind[0].indices.empty()) continue;
         materials += std::string(materials.empty() ? "" : ",") + "{\"name\":" +
                      json_string(is_textured ? "column colours" : "voxel colours") +
                      ",\"pbrMetallicRoughness\":{" + (is_textured ? "\"baseColorTexture\":{\"index\":0}," : "") +
                      "\"metallicFactor\":0,\"roughnessFactor\":1}}";
-        next_accessor += 3, next_view += 2;
-        primitives += (primitives.empty() ? "" : ",") + j.attributes_and_indices;
-        accessors += (accessors.empty() ? "" : ",") + j.accessors;
-        views += (views.empty() ? "" : ",") + j.views;
+        for (const Primitive& p : kind) {
+            const PrimitiveJson j = lay_out(p, is_textured, next_accessor, next_view, next_material, &bin);
+            next_accessor += 3, next_view += 2;
+            primitives += (primitives.empty() ? "" : ",") + j.attributes_and_indices;
+            accessors += (accessors.empty() ? "" : ",") + j.accessors;
+            views += (views.empty() ? "" : ",") + j.views;
+        }
+        ++next_material;
     }
     std::string images;
-    if (!textured.indices.empty()) {
+    if (any_textured) {
         const std::vector<std::uint32_t> tops = column_top_colours(map);
         std::vector<std::uint8_t> rgb(tops.size() * 3), png;
         for (std::size_t i = 0; i < tops.size(); ++i)
