@@ -9,6 +9,12 @@
 namespace {
 
 constexpr int KMEANS_ROUNDS = 12;
+/// The cut and the means weigh each colour by this power of its count. Full
+/// counts let a few common colours take every entry and leave rare ones (dark
+/// slopes, marking lines) 40 levels from the nearest; the fourth root keeps an
+/// entry near them at almost no cost to the mean (seed 1: mean 1.91 to 1.98,
+/// largest 40.9 to 10.3).
+constexpr double WEIGHT_POWER = 0.25;
 constexpr std::size_t GRID_WORTHWHILE = 1 << 17;
 
 int channel(std::uint32_t rgb, int c) { return int(rgb >> (16 - 8 * c) & 0xFF); }
@@ -22,6 +28,12 @@ std::uint32_t squared_distance(std::uint32_t a, std::uint32_t b) {
     return sum;
 }
 
+/// A colour and the weight it has in the cut and the means.
+struct Weighted {
+    std::uint32_t rgb;
+    double weight;
+};
+
 /// A box of the median cut: entries [begin, end) of the working histogram.
 struct Box {
     std::size_t begin, end;
@@ -29,10 +41,10 @@ struct Box {
 };
 
 /// Weighted mean colour of entries [begin, end), and their squared error about it.
-std::uint32_t box_mean(const std::vector<ColourCount>& colours, std::size_t begin, std::size_t end, double* error) {
+std::uint32_t box_mean(const std::vector<Weighted>& colours, std::size_t begin, std::size_t end, double* error) {
     double weight = 0, sum[3] = {0, 0, 0}, squares = 0;
     for (std::size_t i = begin; i < end; ++i) {
-        const double w = double(colours[i].count);
+        const double w = colours[i].weight;
         weight += w;
         for (int c = 0; c < 3; ++c) {
             const double v = channel(colours[i].rgb, c);
@@ -52,7 +64,7 @@ std::uint32_t box_mean(const std::vector<ColourCount>& colours, std::size_t begi
 
 /// Splits box at the weighted median of its widest channel; false when its
 /// colours cannot be split (a single colour).
-bool split_box(std::vector<ColourCount>& colours, const Box& box, Box* low, Box* high) {
+bool split_box(std::vector<Weighted>& colours, const Box& box, Box* low, Box* high) {
     if (box.end - box.begin < 2) return false;
     int widest = 0, widest_range = -1;
     for (int c = 0; c < 3; ++c) {
@@ -65,16 +77,16 @@ bool split_box(std::vector<ColourCount>& colours, const Box& box, Box* low, Box*
     }
     // Order by the channel, then by the whole colour, so that the cut is the same on every run.
     std::sort(colours.begin() + std::ptrdiff_t(box.begin), colours.begin() + std::ptrdiff_t(box.end),
-              [widest](const ColourCount& a, const ColourCount& b) {
+              [widest](const Weighted& a, const Weighted& b) {
                   const int ca = channel(a.rgb, widest), cb = channel(b.rgb, widest);
                   return ca != cb ? ca < cb : a.rgb < b.rgb;
               });
     double total = 0;
-    for (std::size_t i = box.begin; i < box.end; ++i) total += double(colours[i].count);
+    for (std::size_t i = box.begin; i < box.end; ++i) total += colours[i].weight;
     double running = 0;
     std::size_t cut = box.begin + 1;
     for (std::size_t i = box.begin; i + 1 < box.end; ++i) {
-        running += double(colours[i].count);
+        running += colours[i].weight;
         cut = i + 1;
         if (running * 2 >= total) break;
     }
@@ -164,7 +176,9 @@ QuantisedColours quantise_colours(const std::vector<ColourCount>& histogram, int
     }
 
     // Median cut.
-    std::vector<ColourCount> colours = histogram;
+    std::vector<Weighted> colours(histogram.size());
+    for (std::size_t i = 0; i < histogram.size(); ++i)
+        colours[i] = {histogram[i].rgb, std::pow(double(histogram[i].count), WEIGHT_POWER)};
     std::vector<Box> boxes{{0, colours.size(), 0}};
     box_mean(colours, 0, colours.size(), &boxes[0].error);
     while (boxes.size() < std::size_t(max_colours)) {
@@ -195,7 +209,7 @@ QuantisedColours quantise_colours(const std::vector<ColourCount>& histogram, int
         if (!changed || round == KMEANS_ROUNDS) break;
         std::vector<std::array<double, 4>> sums(q.palette.size(), {0, 0, 0, 0});
         for (std::size_t i = 0; i < histogram.size(); ++i) {
-            const double w = double(histogram[i].count);
+            const double w = std::pow(double(histogram[i].count), WEIGHT_POWER);
             for (int c = 0; c < 3; ++c) sums[q.index[i]][std::size_t(c)] += w * channel(histogram[i].rgb, c);
             sums[q.index[i]][3] += w;
         }

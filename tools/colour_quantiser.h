@@ -1,8 +1,10 @@
 // Colour reduction for palettes of at most 255 colours (MagicaVoxel's limit):
-// median cut over the weighted colour histogram (each box split where its
-// weight halves, along its widest channel, always the box with the largest
-// squared error first), then refined by rounds of k-means (Lloyd's: each colour
-// to its nearest palette entry, each entry to the weighted mean of its colours).
+// median cut over the colour histogram (each box split where its weight halves,
+// along its widest channel, always the box with the largest squared error
+// first), then refined by rounds of k-means (Lloyd's: each colour to its
+// nearest palette entry, each entry to the weighted mean of its colours). A
+// colour weighs the fourth root of its count there, so rare colours keep an
+// entry near them; the errors reported are weighted by the counts themselves.
 // Histograms that already fit go through unchanged. Deterministic: the same
 // histogram always gives the same palette.
 #pragma once
