@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "tools/face_mesh.h"
+#include "tools/json_text.h"
 #include "tools/png_image.h"
 
 namespace {
@@ -97,49 +98,40 @@ std::uint16_t srgb_to_linear16(std::uint8_t level) {
     return std::uint16_t(std::lround(linear * 65535));
 }
 
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
+std::string valid_utf8(const std::string& text) {
+    std::string out;
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n;) {
         const unsigned char c = s[i];
-        if (c == '"' || c == '\\') {
-            out += '\\';
+        if (c < 0x80) {
             out += char(c);
             ++i;
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-            ++i;
-        } else if (c < 0x80) {
-            out += char(c);
-            ++i;
+            continue;
+        }
+        // A well-formed sequence of 2 to 4 bytes passes; anything else (a stray
+        // continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut
+        // short) becomes U+FFFD, one byte at a time.
+        const int length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        bool ok = length > 0 && i + std::size_t(length) <= n;
+        std::uint32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (s[i + std::size_t(k)] & 0xC0) == 0x80;
+            code = code << 6 | (s[i + std::size_t(k)] & 0x3F);
+        }
+        if (ok) {
+            const std::uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+            ok = code >= smallest && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
+        }
+        if (ok) {
+            out.append(text, i, std::size_t(length));
+            i += std::size_t(length);
         } else {
-            // A well-formed UTF-8 sequence of 2 to 4 bytes passes; anything else
-            // (a stray continuation byte, an overlong form, a surrogate, beyond
-            // U+10FFFF, cut short) becomes U+FFFD, one byte at a time.
-            int length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-            bool ok = length > 0 && i + std::size_t(length) <= n;
-            std::uint32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
-            for (int k = 1; ok && k < length; ++k) {
-                ok = (s[i + std::size_t(k)] & 0xC0) == 0x80;
-                code = code << 6 | (s[i + std::size_t(k)] & 0x3F);
-            }
-            if (ok) {
-                const std::uint32_t smallest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-                ok = code >= smallest && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-            }
-            if (ok) {
-                out.append(text, i, std::size_t(length));
-                i += std::size_t(length);
-            } else {
-                out += "\xEF\xBF\xBD";
-                ++i;
-            }
+            out += "\xEF\xBF\xBD";
+            ++i;
         }
     }
-    return out + "\"";
+    return out;
 }
 
 namespace {
@@ -332,11 +324,12 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
                  ",\"wrapT\":" + std::to_string(CLAMP_TO_EDGE) + "}],\"textures\":[{\"sampler\":0,\"source\":0}]";
     }
 
-    // JSON. Written, never parsed: every string goes through json_string.
+    // JSON. Written, never parsed: every string goes through json_string, the
+    // map's name through valid_utf8 first.
     std::string json = "{\"asset\":{\"version\":\"2.0\",\"generator\":" + json_string("vxltool " MAPGEN_VERSION) +
-                       "},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":" + json_string(name);
+                       "},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":" + json_string(valid_utf8(name));
     if (!primitives.empty()) {
-        json += ",\"mesh\":0}],\"meshes\":[{\"name\":" + json_string(name) + ",\"primitives\":[" + primitives + "]}],"
+        json += ",\"mesh\":0}],\"meshes\":[{\"name\":" + json_string(valid_utf8(name)) + ",\"primitives\":[" + primitives + "]}],"
                 "\"materials\":[" + materials + "],"
                 "\"buffers\":[{\"byteLength\":" + number(bin.size()) + "}],\"bufferViews\":[" + views +
                 "],\"accessors\":[" + accessors + "]" + images + "}";

@@ -30,10 +30,9 @@ struct GlbExport {
 /// The map as a .glb; name (any bytes) names the mesh's node.
 GlbExport export_glb(const DecodedMap& map, const std::string& name);
 
-/// text as a JSON string with its quotes: '"', '\' and control characters
-/// escaped, and bytes that are not UTF-8 replaced by U+FFFD, so that the result
-/// is valid JSON in valid UTF-8 whatever text holds.
-std::string json_string(const std::string& text);
+/// text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD:
+/// glTF's JSON must be UTF-8, and a map's name may be any bytes.
+std::string valid_utf8(const std::string& text);
 
 /// The linear-light value (0..65535) of an sRGB level (0..255): glTF vertex
 /// colours are linear, the map's colours are sRGB as any picture's.

@@ -21,19 +21,18 @@ DecodedMap decoded(const vxl_bytes& image) {
     return map;
 }
 
-TEST(Gltf, JsonStringsAreEscapedAndAlwaysValidUtf8) {
+TEST(Gltf, NamesBecomeValidUtf8) {
     const std::pair<std::string, std::string> cases[] = {
-        {"map", "\"map\""},
-        {"a\"b\\c", "\"a\\\"b\\\\c\""},
-        {"tab\tnew\nline\x01", "\"tab\\u0009new\\u000aline\\u0001\""},
-        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x97\xBA", "\"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x97\xBA\""},
-        {"latin-1 \xE9t\xE9", "\"latin-1 \xEF\xBF\xBDt\xEF\xBF\xBD\""},
-        {"overlong \xC0\xAF", "\"overlong \xEF\xBF\xBD\xEF\xBF\xBD\""},
-        {"surrogate \xED\xA0\x80", "\"surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        {"cut \xE2\x82", "\"cut \xEF\xBF\xBD\xEF\xBF\xBD\""},
-        {std::string("nul\0", 4), "\"nul\\u0000\""},
+        {"map \"1\"\t", "map \"1\"\t"},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x97\xBA", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x97\xBA"},
+        {"latin-1 \xE9t\xE9", "latin-1 \xEF\xBF\xBDt\xEF\xBF\xBD"},
+        {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"beyond \xF4\x90\x80\x80", "beyond \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {std::string("nul\0", 4), std::string("nul\0", 4)},
     };
-    for (const auto& [text, json] : cases) EXPECT_EQ(json_string(text), json) << text;
+    for (const auto& [text, utf8] : cases) EXPECT_EQ(valid_utf8(text), utf8) << text;
 }
 
 TEST(Gltf, SrgbLevelsBecomeLinearLight) {

@@ -6,7 +6,7 @@
 # counts solid voxels. Heightmaps must bring generated maps back byte for byte.
 # Then the .vox reader is fuzzed for a short while and its corpus replayed.
 set -euo pipefail
-bash scripts/install-deps.sh >/dev/null
+bash scripts/install-deps.sh js fuzz >/dev/null
 [ -x build/vxltool ] || { cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null && cmake --build build >/dev/null; }
 [ -d tests/js/node_modules ] || { echo "ci: tests/js/node_modules missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
 out=$(mktemp -d)
