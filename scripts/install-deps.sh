@@ -15,6 +15,12 @@ set -euo pipefail
 # itself do nothing when its work is already done. 'all' is every group.
 declare -A about packages commands
 names=()
+# js: Node.js's npm (part of some nodejs packages, a package of its own in
+# Debian's), then the npm packages of tests/js as its lock file pins them.
+js_command='command -v npm >/dev/null || { s=; [ "$(id -u)" -eq 0 ] || s=sudo;
+  DEBIAN_FRONTEND=noninteractive $s apt-get install -y -q --no-install-recommends npm; }
+[ tests/js/node_modules/.package-lock.json -nt tests/js/package-lock.json ] ||
+  { echo "install-deps: npm ci in tests/js"; (cd tests/js && npm ci --no-audit --no-fund --loglevel=error); }' 
 group() { names+=("$1"); about[$1]=$2; packages[$1]=$3; commands[$1]=${4:-}; }
 
 group programs "build mapgen and vxltool"                          "cmake ninja-build g++ libpng-dev zlib1g-dev"
@@ -26,7 +32,8 @@ group shell    "bash-completion, which loads vxltool's completion" "bash-complet
 group browser  "Debian's Chromium, for the page and gallery tests" "chromium"
 group web      "the page's npm packages: npm ci in web/"           "nodejs" \
     'cmp -s web/package-lock.json web/node_modules/.installed-from-lock || { (cd web && npm ci --no-audit --no-fund --loglevel=error) && cp web/package-lock.json web/node_modules/.installed-from-lock; }'
-group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell @browser @web"
+group js       "the outside readers that check vxltool's exports"  "nodejs" "$js_command"
+group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell @browser @web @js"
 
 # ---- resolving and installing
 

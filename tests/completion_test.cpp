@@ -64,7 +64,7 @@ class Completion : public ::testing::Test {
 };
 
 TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
-    const words commands = {"--help", "check", "diff", "gallery", "help", "info", "page", "render"};
+    const words commands = {"--help", "check", "diff", "export", "gallery", "help", "import", "info", "page", "render"};
     const words maps = {"-odd.vxl", "Old.VXL", "island.vxl", "maps", "two words.vxl"};
     const struct {
         words line;
@@ -88,6 +88,11 @@ TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
         {{"vxltool", "render", "-o="}, {}},  // -o takes no '=': vxltool would write a file "=..."
         {{"vxltool", "diff", "a.vxl", "-"}, {"--help"}},
         {{"vxltool", "diff", "--", "-"}, {"-odd.vxl"}},
+        {{"vxltool", "export", "island.vxl", "--h"}, {"--heightmap", "--help"}},
+        {{"vxltool", "export", "island.vxl", "--heightmap", ""}, {"maps", "top.png"}},
+        {{"vxltool", "import", "-"}, {"--colors", "--colours", "--heightmap", "--help", "-o"}},
+        {{"vxltool", "import", "--colours", "=", ""}, {"maps", "top.png"}},
+        {{"vxltool", "import", "scene.vox", "-o", "i"}, {"island.vxl"}},
         {{"vxltool", "help", ""}, {}},
         {{"vxltool", "frobnicate", ""}, {}},
     };

@@ -14,6 +14,8 @@ _vxltool_commands=(
     "page    *.vxl -o=*.html --help"
     "gallery *.vxl -o=/ --title= --help"
     "diff    *.vxl --help"
+    "export  *.vxl --heightmap=*.png --colours=*.png --colors=*.png --help"
+    "import  *.vox --heightmap=*.png --colours=*.png --colors=*.png -o=*.vxl --help"
     "help"
 )
 

@@ -16,6 +16,7 @@
 #include "mapfile/vxl_loader.h"
 #include "tools/check_report.h"
 #include "tools/decoded_map.h"
+#include "tools/format_commands.h"
 #include "tools/json_text.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
@@ -41,6 +42,12 @@ const char* const MAIN_USAGE =
     "  page MAP -o PAGE.html                    write a self-contained web page of a map\n"
     "  gallery [MAP...] -o DIR                  write or update a gallery of map pages\n"
     "  diff A B                                 compare two maps voxel by voxel\n"
+    "  export MAP OUT.vox|OUT.glb               write the map for MagicaVoxel or 3D tools\n"
+    "  export MAP --heightmap H.png [--colours C.png]\n"
+    "                                           write its heightmap and colour map\n"
+    "  import IN.vox -o MAP                     make a map from a MagicaVoxel scene\n"
+    "  import --heightmap H.png [--colours C.png] -o MAP\n"
+    "                                           make a map from a heightmap\n"
     "\n"
     "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview, page or\n"
@@ -495,6 +502,8 @@ int run_command(int argc, char** argv) {
     if (command == "diff") return run_diff(argc, argv);
     if (command == "page") return run_page(argc, argv);
     if (command == "gallery") return run_gallery(argc, argv);
+    if (command == "export") return run_export(argc, argv);
+    if (command == "import") return run_import(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }

@@ -16,7 +16,7 @@ cmp -s tools/vxltool-completion.bash "$completion" || { echo "ci: $completion no
 bash scripts/install-deps.sh shell
 # bash-completion looks in the share/ folders of XDG_DATA_DIRS.
 offered=$(XDG_DATA_DIRS="$prefix/share" bash --norc -c 'source /usr/share/bash-completion/bash_completion
-  __load_completion vxltool && COMP_WORDS=(vxltool i) COMP_CWORD=1 && _vxltool && echo "${COMPREPLY[*]}"')
+  __load_completion vxltool && COMP_WORDS=(vxltool in) COMP_CWORD=1 && _vxltool && echo "${COMPREPLY[*]}"')
 [ "$offered" = info ] || { echo "ci: bash-completion did not load $completion: '$offered'" >&2; exit 1; }
 if command -v groff >/dev/null; then
   for page in docs/*.1; do

@@ -1,0 +1,58 @@
+// Feeds arbitrary bytes to the .vox reader and frames what it accepts. Under the
+// sanitizers any read outside the input ends the run; on top of that its
+// promises are checked: a refused file says why, every voxel of an accepted
+// model lies inside its model, and every shown voxel of a scene that fits lands
+// inside the map.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "tools/vox_file.h"
+#include "tools/vox_map.h"
+
+namespace {
+
+// Scenes that place more voxels are framed but not walked voxel by voxel, to
+// keep every run short.
+constexpr std::size_t WALKED_VOXELS = 1 << 20;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    VoxScene scene;
+    std::string reason;
+    if (!parse_vox(data, size, &scene, &reason)) {
+        if (reason.empty()) std::abort();
+        return 0;
+    }
+    std::size_t placed = 0;
+    for (const VoxModel& m : scene.models) {
+        if (m.voxels < data || m.voxels + m.count * VOX_VOXEL_BYTES > data + size) std::abort();
+        for (int a = 0; a < 3; ++a)
+            if (m.size[a] < 1 || m.size[a] > VOX_MAX_MODEL_SIZE) std::abort();
+    }
+    for (const VoxInstance& instance : scene.instances) {
+        if (instance.model >= scene.models.size()) std::abort();
+        placed += scene.models[instance.model].count;
+    }
+    VoxFrame frame;
+    if (!frame_vox_scene(scene, &frame, &reason)) {
+        if (reason.empty()) std::abort();
+        return 0;
+    }
+    if (placed > WALKED_VOXELS) return 0;
+    for (const VoxInstance& instance : scene.instances) {
+        const VoxModel& model = scene.models[instance.model];
+        for (std::size_t i = 0; i < model.count; ++i) {
+            const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
+            if (v[3] == 0) continue;
+            std::int64_t w[3];
+            int m[3];
+            vox_world_position(scene, instance, v, w);
+            vox_to_map(frame, w, m);
+            if (m[0] < 0 || m[0] >= 512 || m[1] < 0 || m[1] >= 512 || m[2] < 0 || m[2] >= 64) std::abort();
+        }
+    }
+    return 0;
+}
