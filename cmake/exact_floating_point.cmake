@@ -35,7 +35,10 @@ function(mapgen_check_compiles result source)
   set(CMAKE_REQUIRED_FLAGS)
   string(JOIN " " CMAKE_REQUIRED_FLAGS ${flags} ${options})
   set(CMAKE_REQUIRED_QUIET ON)
-  unset(${result} CACHE)  # asked again at every configuration: the flags may have changed
+  # Asked again every time (the flags may have changed since), so neither a cached
+  # answer nor the caller's variable of the same name may stand in for it.
+  unset(${result} CACHE)
+  unset(${result})
   check_cxx_source_compiles("${source}" ${result})
   set(${result} ${${result}} PARENT_SCOPE)
 endfunction()
@@ -90,7 +93,12 @@ unset(MAPGEN_FP_RULE CACHE)
 
 if(mapgen_fp_reason)
   get_directory_property(options COMPILE_OPTIONS)
-  string(JOIN " " flags ${CMAKE_CXX_FLAGS} ${options})
+  set(type_flags)
+  if(CMAKE_BUILD_TYPE)
+    string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
+    set(type_flags "${CMAKE_CXX_FLAGS_${type}}")
+  endif()
+  string(JOIN " " flags ${CMAKE_CXX_FLAGS} ${type_flags} ${options})
   set(target "${CMAKE_SYSTEM_PROCESSOR}")
   if(MAPGEN_TARGET_X86_32)
     set(target "32-bit x86 (${CMAKE_SYSTEM_PROCESSOR})")
@@ -100,8 +108,8 @@ if(mapgen_fp_reason)
     "(${CMAKE_CXX_COMPILER_ID} ${CMAKE_CXX_COMPILER_VERSION}) and the flags '${flags}'.\n"
     "Reason: ${mapgen_fp_reason}.\n"
     "Such a build would write other maps than every other build for the same seed. "
-    "Use a target with IEEE double arithmetic (on 32-bit x86, SSE2: leave -mfpmath alone) "
-    "and no fast-math flags.")
+    "Use a compiler and flags with IEEE double arithmetic (on 32-bit x86 that is SSE2: "
+    "nothing may override -msse2 -mfpmath=sse) and without fast-math.")
 endif()
 if(MAPGEN_TARGET_X86_32)
   message(STATUS "Floating point: 32-bit x86, double arithmetic in SSE2 (-msse2 -mfpmath=sse)")
