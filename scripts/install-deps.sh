@@ -1,23 +1,88 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the fuzzer and the previews
-# need, and only when one of them is missing, so a machine that has them all
-# needs no network. Named groups add what one CI step needs besides:
-#   cross  the cross compilers and qemu-user of .ci/steps/25-cross.sh
+# Installs what a build needs, by group, and only what is missing: a machine that
+# has it all needs no network and installs nothing.
+#
+#   bash scripts/install-deps.sh              the programs, mapgen and vxltool
+#   bash scripts/install-deps.sh tests        the programs and their tests
+#   bash scripts/install-deps.sh fuzz bench   several groups at once
+#   bash scripts/install-deps.sh --list       the groups and what they hold
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev libpng-dev zlib1g-dev)
-for group in "$@"; do
-  case $group in
-    cross) packages+=(g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user) ;;
-    *) echo "install-deps: unknown group '$group' (known: cross)" >&2; exit 2 ;;
-  esac
+
+# ---- the groups: one line each.
+# group NAME "WHAT IT IS FOR" "DEBIAN PACKAGES and @GROUPS" ["COMMAND"]
+# A group holds the packages of every @group it names. COMMAND, when given, runs
+# after the packages are in place, from the repository's top folder; it must
+# itself do nothing when its work is already done. 'all' is every group.
+declare -A about packages commands
+names=()
+group() { names+=("$1"); about[$1]=$2; packages[$1]=$3; commands[$1]=${4:-}; }
+
+group programs "build mapgen and vxltool"                          "cmake ninja-build g++ libpng-dev zlib1g-dev"
+group tests    "the unit and end-to-end tests (acl, attr: ACLs and extended attributes kept)" "@programs libgtest-dev acl attr"
+group bench    "the micro-benchmarks (build/mapgen_bench), and /usr/bin/time for peak memory" "@programs libbenchmark-dev time"
+group clang    "builds with clang (the build matrix)"              "@programs clang"
+group fuzz     "the libFuzzer build of the map loader"             "@programs clang libclang-rt-14-dev"
+group shell    "bash-completion, which loads vxltool's completion" "bash-completion"
+group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell"
+group cross    "cross builds for aarch64, s390x, i686, under qemu" "@tests g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user"
+
+# ---- resolving and installing
+
+usage() {
+    echo "usage: bash scripts/install-deps.sh [GROUP...]   (no GROUP: programs)"
+    echo "groups:"
+    for name in "${names[@]}"; do printf '  %-9s %s\n' "$name" "${about[$name]}"; done
+    printf '  %-9s %s\n' all "every group above"
+}
+
+wanted=()        # packages, each once, in the order first named
+run=()           # commands of the chosen groups, each once
+declare -A seen_group seen_package
+add_group() {  # add_group NAME: its packages and command, and those of the groups it names
+    local name=$1 item
+    [ -z "${seen_group[$name]:-}" ] || return 0
+    seen_group[$name]=1
+    for item in ${packages[$name]}; do
+        if [[ $item == @* ]]; then
+            add_group "${item#@}"
+        elif [ -z "${seen_package[$item]:-}" ]; then
+            seen_package[$item]=1
+            wanted+=("$item")
+        fi
+    done
+    [ -z "${commands[$name]}" ] || run+=("${commands[$name]}")
+}
+
+[ $# -gt 0 ] || set -- programs
+chosen=()
+for arg in "$@"; do
+    case $arg in
+        -h | --help | --list) usage; exit 0 ;;
+        all) chosen+=("${names[@]}") ;;
+        *)
+            if [ -z "${about[$arg]+set}" ]; then
+                echo "install-deps: unknown group '$arg'" >&2
+                usage >&2
+                exit 2
+            fi
+            chosen+=("$arg") ;;
+    esac
 done
+for name in "${chosen[@]}"; do add_group "$name"; done
+
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "install-deps: installing ${missing[*]}" >&2
-  sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: $*: ${wanted[*]}: all present, nothing installed"
+else
+    echo "install-deps: $*: installing ${missing[*]}"
+    sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
+cd "$(dirname "$0")/.."
+for command in "${run[@]}"; do
+    bash -c "$command"
+done

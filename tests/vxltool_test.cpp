@@ -1,6 +1,7 @@
 // vxltool as a user meets it: the built program run on map files in a fresh
 // folder; what it prints, where, its exit status and the pictures it leaves.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -164,8 +165,9 @@ TEST_F(Vxltool, InfoTellsWhatTheMapHolds) {
     r = vxltool({"info", "--json", good});
     EXPECT_EQ(r.exit_status, 0);
     const std::regex json(
-        R"(\{"bytes": 2097152, "record_bytes": 2097152, "trailing_bytes": 0, "columns": 262144, "spans": 262144, )"
-        R"("solid_voxels": (\d+), "colored_voxels": 262144, .*"surface_min": 13, "surface_max": 23, )"
+        R"(\{"valid": true, "bytes": 2097152, "record_bytes": 2097152, "trailing_bytes": 0, "columns": 262144, )"
+        R"("spans": 262144, "solid_voxels": (\d+), "color_records": 262144, "colored_voxels": 262144, )"
+        R"(.*"surface_min": 13, "surface_max": 23, )"
         R"("distinct_colors": 2\}\n)");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, json)) << r.out;
@@ -176,6 +178,33 @@ TEST_F(Vxltool, InfoTellsWhatTheMapHolds) {
     EXPECT_EQ(r.out, "");
     expect_one_error_line(r, broken);
     EXPECT_NE(r.err.find(": invalid: byte 1000, column (125, 0): "), std::string::npos);
+}
+
+TEST_F(Vxltool, InfoJsonAnswersForAMapThatIsNotValid) {
+    save(dir.file("empty.vxl"), {});
+    // Only a file that was read gets an answer; one that cannot be read is trouble alone.
+    const struct {
+        std::string path;
+        const char* reason;  // null: nothing on stdout
+    } cases[] = {
+        {broken, "byte 1000, column (125, 0): top colours cut short: 1 colour record needs bytes up to 1008, "
+                 "the image ends at byte 1006"},
+        {dir.file("empty.vxl"), "byte 0, column (0, 0): empty image: no column records"},
+        {dir.file("missing.vxl"), nullptr},
+        {dir.path(), nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const process_result r = vxltool({"info", "--json", c.path});
+        EXPECT_EQ(r.exit_status, 2);
+        expect_one_error_line(r, c.path);
+        if (c.reason) {
+            EXPECT_EQ(r.out, "{\"valid\": false, \"reason\": \"" + std::string(c.reason) + "\"}\n");
+            EXPECT_EQ(r.err, "vxltool: " + c.path + ": invalid: " + c.reason + "\n");
+        } else {
+            EXPECT_EQ(r.out, "");
+        }
+    }
 }
 
 TEST_F(Vxltool, RenderWritesPngPreviews) {
@@ -191,6 +220,35 @@ TEST_F(Vxltool, RenderWritesPngPreviews) {
         EXPECT_EQ(r.exit_status, 0) << r.err;
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(png_size(read_file(out)), std::make_pair(c.width, c.height));
+    }
+}
+
+TEST_F(Vxltool, RenderWritesOnlyPngAndRefusesNamesOfOtherFormats) {
+    ASSERT_EQ(mkdir(dir.file("shots.jpg").c_str(), 0777), 0);
+    const struct {
+        const char* name;
+        const char* refused_as;  // null: written as a PNG
+    } cases[] = {
+        {"top.jpg", "JPEG"},  {"TOP.JPEG", "JPEG"}, {"top.webp", "WebP"},       {"top.GIF", "GIF"},
+        {"top.tiff", "TIFF"}, {"top.png.bmp", "BMP"}, {"top.png", nullptr},      {"TOP.PNG", nullptr},
+        {"top", nullptr},     {"top.preview", nullptr}, {"shots.jpg/top.png", nullptr}, {".jpg", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir.file(c.name);
+        const process_result r = vxltool({"render", good, "-o", out});
+        if (c.refused_as) {
+            EXPECT_EQ(r.exit_status, 2);
+            EXPECT_EQ(r.out, "");
+            expect_one_error_line(r, "render");
+            EXPECT_NE(r.err.find("asks for " + std::string(c.refused_as) + ", but render writes only PNG"),
+                      std::string::npos)
+                << r.err;
+            EXPECT_EQ(read_file(out), "") << "a refused name was written";
+        } else {
+            EXPECT_EQ(r.exit_status, 0) << r.err;
+            EXPECT_EQ(png_size(read_file(out)), std::make_pair(512u, 512u));
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include "mapfile/read_file.h"
 #include "mapfile/vxl_loader.h"
 #include "tools/decoded_map.h"
+#include "tools/json_text.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
 #include "tools/map_render.h"
@@ -49,16 +50,19 @@ const char* const INFO_USAGE =
     "Prints what a map holds: bytes, trailing bytes, spans, solid voxels, colour\n"
     "records, empty and floor columns, the range of surface heights (voxels above the\n"
     "bottom layer) and the number of distinct colours.\n"
-    "  --json   print one JSON object instead\n"
+    "  --json   print one JSON object instead, with \"valid\": true; for an invalid\n"
+    "           map, {\"valid\": false, \"reason\": ...} (the status is still 2)\n"
     "exit status: 0 done; 2 the file cannot be read or is not a valid map.\n";
 
 const char* const RENDER_USAGE =
     "usage: vxltool render FILE -o OUT.png [--view top|iso]\n"
     "\n"
-    "Writes a PNG preview of a map.\n"
+    "Writes a preview of a map as a PNG picture, the only format it writes: an OUT\n"
+    "whose extension names another (.jpg, .gif, .webp, ...) is refused.\n"
     "  -o OUT.png    where to write it (replaced whole, or left as it was on failure)\n"
-    "  --view top    512 x 512 from above, shaded by relief (the default)\n"
-    "  --view iso    1024 x 640 oblique view of the voxels\n"
+    "  --view top    512 x 512 from above, shaded by relief (the default): pixel\n"
+    "                (x, y) is column (x, y), x to the right, y down, (0, 0) top left\n"
+    "  --view iso    1024 x 640 oblique view of the voxels from above column (511, 511)\n"
     "exit status: 0 written; 1 the PNG could not be written; 2 usage error, or the\n"
     "map cannot be read or is not valid.\n";
 
@@ -148,13 +152,15 @@ bool read_map_file(const std::string& path, MapFile* file) {
     return file->data != nullptr;
 }
 
-/// Reads and decodes path; on failure complains and returns false.
-bool read_decoded_map(const std::string& path, DecodedMap* map) {
+/// Reads and decodes path; on failure complains and returns false, with the
+/// reason in *invalid when the file was read but is not a valid map.
+bool read_decoded_map(const std::string& path, DecodedMap* map, std::string* invalid = nullptr) {
     MapFile file;
     if (!read_map_file(path, &file)) return false;
     std::string why;
     if (!decode_map(file.data.get(), file.length, map, &why)) {
         complain(path, "invalid: " + why);
+        if (invalid) *invalid = why;
         return false;
     }
     return true;
@@ -197,17 +203,25 @@ int run_info(int argc, char** argv) {
 
     const std::string& path = args.files[0];
     DecodedMap map;
-    if (!read_decoded_map(path, &map)) return VXLTOOL_TROUBLE;
+    std::string invalid;
+    if (!read_decoded_map(path, &map, &invalid)) {
+        // Scripts get an answer they can parse for a file that is not a map; one
+        // that cannot be read at all is trouble with nothing on stdout.
+        if (args.json && !invalid.empty())
+            std::printf("{\"valid\": false, \"reason\": %s}\n", json_string(invalid).c_str());
+        return VXLTOOL_TROUBLE;
+    }
     const MapInfo info = summarize_map(map);
     if (args.json) {
         auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
         std::printf(
-            "{\"bytes\": %zu, \"record_bytes\": %zu, \"trailing_bytes\": %zu, \"columns\": %zu, \"spans\": %zu, "
-            "\"solid_voxels\": %zu, \"colored_voxels\": %zu, \"empty_columns\": %zu, \"floor_columns\": %zu, "
-            "\"surface_min\": %s, \"surface_max\": %s, \"distinct_colors\": %zu}\n",
+            "{\"valid\": true, \"bytes\": %zu, \"record_bytes\": %zu, \"trailing_bytes\": %zu, \"columns\": %zu, "
+            "\"spans\": %zu, \"solid_voxels\": %zu, \"color_records\": %zu, \"colored_voxels\": %zu, "
+            "\"empty_columns\": %zu, \"floor_columns\": %zu, \"surface_min\": %s, \"surface_max\": %s, "
+            "\"distinct_colors\": %zu}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
-            info.colored_voxels, info.empty_columns, info.floor_columns, height(info.surface_min).c_str(),
-            height(info.surface_max).c_str(), info.distinct_colors);
+            info.colored_voxels, info.colored_voxels, info.empty_columns, info.floor_columns,
+            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colors);
         return VXLTOOL_OK;
     }
     std::printf("%s: VXL map\n", path.c_str());
@@ -228,12 +242,39 @@ int run_info(int argc, char** argv) {
     return VXLTOOL_OK;
 }
 
+/// The picture format that the extension of path names when it is not PNG ("JPEG"
+/// for "top.jpg"), or null when it names PNG, no picture format or nothing.
+const char* other_picture_format(const std::string& path) {
+    static const struct {
+        const char* extension;
+        const char* format;
+    } FORMATS[] = {
+        {"jpg", "JPEG"}, {"jpeg", "JPEG"}, {"jpe", "JPEG"}, {"jfif", "JPEG"}, {"jxl", "JPEG XL"}, {"jp2", "JPEG 2000"},
+        {"gif", "GIF"},  {"webp", "WebP"}, {"avif", "AVIF"}, {"heic", "HEIC"}, {"heif", "HEIF"}, {"bmp", "BMP"},
+        {"tif", "TIFF"}, {"tiff", "TIFF"}, {"ico", "ICO"},   {"tga", "TGA"},   {"qoi", "QOI"},   {"exr", "OpenEXR"},
+        {"ppm", "PPM"},  {"pgm", "PGM"},   {"pbm", "PBM"},   {"pnm", "PNM"},   {"svg", "SVG"},
+    };
+    const std::size_t slash = path.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot <= base) return nullptr;  // no extension, or a name like ".jpg"
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    for (const auto& f : FORMATS)
+        if (extension == f.extension) return f.format;
+    return nullptr;
+}
+
 int run_render(int argc, char** argv) {
     const Arguments args = parse_arguments(argc, argv, 2, {"-o", "--view"});
     if (args.help) return std::fputs(RENDER_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("render", args.error);
     if (args.files.size() != 1) return usage_error("render", "needs exactly one FILE");
     if (args.output.empty()) return usage_error("render", "no output given: -o OUT.png");
+    if (const char* format = other_picture_format(args.output))
+        return usage_error("render", "'" + args.output + "' asks for " + format +
+                                         ", but render writes only PNG: give OUT a name ending in .png");
     const std::string view = args.view.empty() ? "top" : args.view;
     if (view != "top" && view != "iso") return usage_error("render", "unknown view '" + view + "': top or iso");
 

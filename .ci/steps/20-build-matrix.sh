@@ -5,6 +5,7 @@
 # its fused multiply-add variants or not, and no configuration may contract a * b + c into a fused multiply-add
 # (-ffp-contract=off in every compile command, no fast-math anywhere).
 set -euo pipefail
+bash scripts/install-deps.sh clang
 
 configure() {  # configure <dir> <cc> <cxx> <cmake args...>
   local dir=$1 cc=$2 cxx=$3; shift 3

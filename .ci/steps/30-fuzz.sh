@@ -3,6 +3,7 @@
 # corpus, everything the run added to it and whole maps made by mapgen under
 # AddressSanitizer and UndefinedBehaviorSanitizer. Any finding fails the step.
 set -euo pipefail
+bash scripts/install-deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMAPGEN_FUZZ=ON -DMAPGEN_TESTS=OFF -DMAPGEN_BENCH=OFF >/dev/null
 cmake --build build-fuzz --target vxl_parse_fuzzer
