@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "numerics/exact_double.h"
+
 /// Permutation of 0..255, stored twice so that a table value plus a wrapped lattice
 /// coordinate (at most 510) needs no further wrapping.
 extern const std::int32_t noise_permutation[512];

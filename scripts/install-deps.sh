@@ -34,6 +34,7 @@ group web      "the page's npm packages: npm ci in web/"           "nodejs" \
     'cmp -s web/package-lock.json web/node_modules/.installed-from-lock || { (cd web && npm ci --no-audit --no-fund --loglevel=error) && cp web/package-lock.json web/node_modules/.installed-from-lock; }'
 group js       "the outside readers that check vxltool's exports"  "nodejs" "$js_command"
 group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell @browser @web @js"
+group cross    "cross builds for aarch64, s390x, i686, under qemu" "@tests g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user"
 
 # ---- resolving and installing
 

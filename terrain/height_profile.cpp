@@ -320,6 +320,8 @@ void fill_profile_heights_with(const shape_params& p, vector_path path) {
             fill_row_heights_avx512(heights, row, odd_square(x), columns);
             continue;
         }
+#else
+        (void)path;
 #endif
         fill_row_heights_baseline(heights, row, odd_square(x), columns);
     }
