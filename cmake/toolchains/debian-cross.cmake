@@ -14,7 +14,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# Programs are linked statically, so qemu needs no -L: with -L it looks every
+# absolute path up in /usr/<triple> first, and "/" itself opens that folder, which
+# breaks code that walks a path from "/" (the safe writer does).
+set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 find_program(mapgen_qemu ${mapgen_cross_qemu})
 if(mapgen_qemu)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${mapgen_qemu} -L /usr/${mapgen_cross_triple})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${mapgen_qemu})
 endif()
