@@ -10,7 +10,7 @@
 #include "mapfile/file_buffer.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

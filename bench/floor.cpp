@@ -13,7 +13,7 @@
 
 #include "mapfile/safe_write.h"
 #include "mapfile/vxl_fast_encoder.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "numerics/rng.h"
 #include "terrain/terrain.h"
 #include "terrain/vector_path.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "mapfile/vxl_writer.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

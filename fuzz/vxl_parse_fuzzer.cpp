@@ -8,7 +8,7 @@
 
 #include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

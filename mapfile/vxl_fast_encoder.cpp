@@ -15,7 +15,7 @@
 
 #include "mapfile/column_bits.h"
 #include "mapfile/vxl_format.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "mapfile/read_file.h"
 #include "mapfile/vxl_format.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "mapfile/vxl_format.h"
 #include "mapfile/vxl_test_image.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

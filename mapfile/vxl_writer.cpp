@@ -7,7 +7,7 @@
 #include "mapfile/safe_write.h"
 #include "mapfile/vxl_fast_encoder.h"
 #include "mapfile/vxl_format.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

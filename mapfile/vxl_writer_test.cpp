@@ -11,7 +11,7 @@
 #include <random>
 
 #include "mapfile/vxl_format.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #endif
 
 #include "terrain/vector_path.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 // Arithmetic is double; a value rounded to float is rounded by one visible
 // static_cast<float> and then held in a double, so that no later expression

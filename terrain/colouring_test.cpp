@@ -11,7 +11,7 @@
 
 #include "terrain/vector_path.h"
 #include "terrain/vector_path_test.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

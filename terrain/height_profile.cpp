@@ -13,7 +13,7 @@
 
 #include "numerics/rng.h"
 #include "terrain/vector_path.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 // Arithmetic is double throughout. A value rounded to float is rounded by one
 // visible static_cast<float> at the point where it is stored; where such a value

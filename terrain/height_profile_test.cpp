@@ -9,7 +9,7 @@
 #include "numerics/rng.h"
 #include "terrain/vector_path.h"
 #include "terrain/vector_path_test.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 // Maps are reproducible only with the exact rounding points, and many one-point
 // mistakes leave seed 1's map unchanged. So most cases below were chosen (by a

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "terrain/terrain.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

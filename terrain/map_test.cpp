@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "numerics/rng.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "numerics/field.h"
 #include "numerics/rng.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "numerics/rng.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 TEST(ColumnHeight, TruncatesTowardZeroRaisesNegativesAndHasNoCap) {
     const struct {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "terrain/volume.h"
+#include "volume/volume.h"
 #include "tools/png_image.h"
 
 namespace {

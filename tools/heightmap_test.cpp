@@ -11,7 +11,7 @@
 #include "mapfile/vxl_test_image.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 #include "tools/png_image.h"
 
 namespace {

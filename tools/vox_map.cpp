@@ -5,7 +5,7 @@
 #include <limits>
 #include <unordered_map>
 
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

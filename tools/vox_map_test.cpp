@@ -9,7 +9,7 @@
 #include "mapfile/vxl_fast_encoder.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 namespace {
 

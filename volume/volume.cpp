@@ -1,4 +1,4 @@
-#include "terrain/volume.h"
+#include "volume/volume.h"
 
 #include <sys/mman.h>
 
