@@ -1,0 +1,66 @@
+#include "platform/vector_path.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr vector_path PATHS[] = {vector_path::baseline, vector_path::avx2, vector_path::avx512};
+
+vector_path widest_supported() {
+    vector_path widest = vector_path::baseline;
+    for (vector_path path : PATHS)
+        if (vector_path_supported(path)) widest = path;
+    return widest;
+}
+
+// -1 while nothing is pinned, else the pinned path
+std::atomic<int> pinned{-1};
+
+}  // namespace
+
+bool vector_path_supported(vector_path path) {
+    switch (path) {
+        case vector_path::baseline: return true;
+#if defined(__x86_64__) || defined(__i386__)
+        // __builtin_cpu_supports also checks that the system saves the wider registers.
+        case vector_path::avx2: return __builtin_cpu_supports("avx2");
+        case vector_path::avx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+#else
+        default: return false;
+#endif
+    }
+    return false;
+}
+
+vector_path chosen_vector_path() {
+    static const vector_path widest = widest_supported();
+    const int pin = pinned.load(std::memory_order_relaxed);
+    return pin < 0 ? widest : static_cast<vector_path>(pin);
+}
+
+void pin_vector_path(vector_path path) {
+    if (vector_path_supported(path)) pinned.store(static_cast<int>(path), std::memory_order_relaxed);
+}
+
+bool pin_vector_path_from_environment() {
+    const char* name = std::getenv("MAPGEN_VECTOR_PATH");
+    if (!name) return true;
+    for (vector_path path : PATHS) {
+        if (std::strcmp(name, vector_path_name(path)) != 0) continue;
+        if (!vector_path_supported(path)) return false;
+        pin_vector_path(path);
+        return true;
+    }
+    return false;
+}
+
+const char* vector_path_name(vector_path path) {
+    switch (path) {
+        case vector_path::baseline: return "baseline";
+        case vector_path::avx2: return "avx2";
+        case vector_path::avx512: return "avx512";
+    }
+    return "baseline";
+}
