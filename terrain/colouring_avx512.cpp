@@ -21,7 +21,11 @@ using octet = __m512d;
 
 MAPGEN_TARGET_AVX512 octet all(double v) { return _mm512_set1_pd(v); }
 MAPGEN_TARGET_AVX512 octet round_to_float(octet v) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(v)); }
-MAPGEN_TARGET_AVX512 octet truncated(octet v) { return _mm512_cvtepi32_pd(_mm512_cvttpd_epi32(v)); }
+// Toward zero, in one instruction; every value truncated here is positive, so the
+// result is the integer conversion's, back in double.
+MAPGEN_TARGET_AVX512 octet truncated(octet v) {
+    return _mm512_roundscale_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
 MAPGEN_TARGET_AVX512 octet clamped01(octet v) { return _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), all(1)); }
 MAPGEN_TARGET_AVX512 octet smoothstep(octet t) {
     const octet c = clamped01(t);
@@ -35,25 +39,29 @@ MAPGEN_TARGET_AVX512 octet toward_grey(octet channel0, octet ts) {
 MAPGEN_TARGET_AVX512 octet widened(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
 
 // Colour words of eight columns; floor has the bits of the floor columns' lanes.
+// Floor columns come in patches: an octet with none of them (or only them)
+// computes only the raised (or floor) colours.
 MAPGEN_TARGET_AVX512 __m256i column_colours(octet h, octet h_prev_x, octet h_prev_y, __mmask8 floor) {
-    // Raised columns.
-    const octet th = round_to_float(smoothstep(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
-    const octet gx = round_to_float(h - h_prev_x);
-    const octet gy = h - h_prev_y;
-    const octet s2 = round_to_float(gy * gy + gx * gx);
-    const octet ts = round_to_float(smoothstep(round_to_float(s2 * all(0.625))));
-    const octet q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm512_sqrt_pd(s2 + all(1)));
-    const octet m = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
-    const octet red_raised = toward_grey(truncated(th * all(76) + all(144)), ts);
-    const octet green_raised = toward_grey(truncated(th * all(60) + all(160)), ts);
-    const octet blue_raised = toward_grey(truncated(th * all(116) + all(104)), ts);
-
-    // Floor columns: their tint, and no shading.
-    const octet k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
-    const octet red = _mm512_mask_blend_pd(floor, red_raised, truncated(all(144) - all(14) * k));
-    const octet green = _mm512_mask_blend_pd(floor, green_raised, truncated(all(160) + all(10) * k));
-    const octet blue = _mm512_mask_blend_pd(floor, blue_raised, truncated(all(104) + all(96) * k));
-    const octet multiplier = _mm512_mask_blend_pd(floor, m, all(1));
+    octet red = all(0), green = all(0), blue = all(0), multiplier = all(1);
+    if (floor != 0xFF) {  // raised columns
+        const octet th = round_to_float(smoothstep(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
+        const octet gx = round_to_float(h - h_prev_x);
+        const octet gy = h - h_prev_y;
+        const octet s2 = round_to_float(gy * gy + gx * gx);
+        const octet ts = round_to_float(smoothstep(round_to_float(s2 * all(0.625))));
+        const octet q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm512_sqrt_pd(s2 + all(1)));
+        multiplier = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+        red = toward_grey(truncated(th * all(76) + all(144)), ts);
+        green = toward_grey(truncated(th * all(60) + all(160)), ts);
+        blue = toward_grey(truncated(th * all(116) + all(104)), ts);
+    }
+    if (floor != 0) {  // floor columns: their tint, and no shading
+        const octet k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
+        red = _mm512_mask_blend_pd(floor, red, truncated(all(144) - all(14) * k));
+        green = _mm512_mask_blend_pd(floor, green, truncated(all(160) + all(10) * k));
+        blue = _mm512_mask_blend_pd(floor, blue, truncated(all(104) + all(96) * k));
+        multiplier = _mm512_mask_blend_pd(floor, multiplier, all(1));
+    }
 
     const __m256i r = _mm512_cvttpd_epi32(red * multiplier);
     const __m256i g = _mm512_cvttpd_epi32(green * multiplier);

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cassert>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "numerics/rng.h"
 #include "platform/vector_path.h"
@@ -167,48 +170,54 @@ namespace {
 // n / 2^18 exactly, with n = (2j_x + 1)^2 + (2j_y + 1)^2. R, and with it the ring
 // weight, is therefore a function of n alone: the same under x -> 511 - x,
 // y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
-// of its values occur, against 262,144 columns.
+// of its values occur, against 262,144 columns. The kernels take both R and the
+// weight from a table by slot (n - 2) / 8, and so evaluate no square root either.
 std::int32_t odd_square(int i) {
     const int j = i < 256 ? i : 511 - i;
     return (2 * j + 1) * (2 * j + 1);
 }
 
-// The (jx, jy) at which a weight slot first occurs.
-struct first_pair {
-    std::int32_t slot;
-    std::uint8_t jx, jy;
+// What every map shares: per column y its blend factor and odd square, and each
+// distance that occurs, R by slot in the order of first occurrence. Made once, on
+// first use, and never changed, so any number of threads may read it.
+constexpr int DISTANCES = 20604;
+struct profile_geometry {
+    double sy[MAP_SIZE];
+    std::int32_t ny[MAP_SIZE];
+    std::int32_t slot[DISTANCES];
+    double R[DISTANCES];
 };
-constexpr std::size_t PAIRS = 256 * 257 / 2;  // jx <= jy
 
-// The scratch field holds, one after another: the weight of every slot, a byte
-// per slot saying whether it occurs, and the list of first pairs. Borrowed memory
-// rather than fresh: fresh memory would cost page faults that outweigh the table.
-constexpr std::size_t WEIGHT_BYTES = WEIGHT_SLOTS * sizeof(double);
-constexpr std::size_t SEEN_BYTES = (WEIGHT_SLOTS + 7) / 8 * 8;
-static_assert(WEIGHT_BYTES + SEEN_BYTES + PAIRS * sizeof(first_pair) <= COLUMN_COUNT * sizeof(float));
-
-// Ring weight of every n that occurs, into weight (by slot).
-void fill_ring_weights(double* weight, const shape_params& p) {
-    auto* const bytes = reinterpret_cast<std::uint8_t*>(weight);
-    std::uint8_t* const seen = bytes + WEIGHT_BYTES;
-    auto* const firsts = reinterpret_cast<first_pair*>(bytes + WEIGHT_BYTES + SEEN_BYTES);
-    // First the pairs, in one branch-free walk: n repeats unpredictably, and a
-    // test per pair costs more than the list.
-    std::fill_n(seen, WEIGHT_SLOTS, 0);
-    std::size_t count = 0;
+std::unique_ptr<const profile_geometry> make_geometry() {
+    auto made = std::make_unique<profile_geometry>();
+    profile_geometry& g = *made;
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        g.sy[y] = column_blend(y);
+        g.ny[y] = odd_square(y);
+    }
+    std::vector<bool> seen(WEIGHT_SLOTS);
+    int count = 0;
     for (int jx = 0; jx < 256; ++jx)
         for (int jy = jx; jy < 256; ++jy) {
             const int slot = weight_slot(odd_square(jx) + odd_square(jy));
-            firsts[count] = {slot, std::uint8_t(jx), std::uint8_t(jy)};
-            count += seen[slot] ^ 1;
-            seen[slot] = 1;
+            if (seen[slot]) continue;
+            seen[slot] = true;
+            g.slot[count] = slot;
+            g.R[count] = centre_distance(offset_square(jx), centre_offset(jy));
+            ++count;
         }
-    for (std::size_t i = 0; i < count; ++i) {
-        const first_pair f = firsts[i];
-        weight[f.slot] =
-            ring_weight(centre_distance(offset_square(f.jx), centre_offset(f.jy)), p.ring_frequency, p.ring_exponent);
-    }
+    assert(count == DISTANCES);
+    return made;
 }
+
+const profile_geometry& geometry() {
+    static const std::unique_ptr<const profile_geometry> once = make_geometry();
+    return *once;
+}
+
+// The ring table fills the scratch field: borrowed memory rather than fresh, which
+// would cost page faults that outweigh the table.
+static_assert(WEIGHT_SLOTS * sizeof(ring_entry) <= COLUMN_COUNT * sizeof(float));
 
 }  // namespace
 
@@ -217,16 +226,14 @@ void fill_profile_heights(const shape_params& p, const terrain_fields& fields) {
 }
 
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path) {
-    double* const weight = reinterpret_cast<double*>(fields.noise_b);
-    fill_ring_weights(weight, p);
+    // The ring weight of every distance that occurs, once each: cos and pow are
+    // nearly all of the work. Slots that never occur are never read.
+    const profile_geometry& g = geometry();
+    auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_b);
+    for (int i = 0; i < DISTANCES; ++i)
+        ring[g.slot[i]] = {ring_weight(g.R[i], p.ring_frequency, p.ring_exponent), g.R[i]};
 
-    profile_columns columns;
-    for (int y = 0; y < MAP_SIZE; ++y) {
-        columns.sy[y] = column_blend(y);
-        columns.dy[y] = centre_offset(y);
-        columns.ny[y] = odd_square(y);
-    }
-    columns.weight = weight;
+    const profile_columns columns{g.sy, g.ny, ring};
     // The AVX2 path has no kernel of its own here: it takes the baseline.
     const auto fill_row = path == vector_path::avx512 ? fill_row_heights_avx512 : fill_row_heights_baseline;
     for (int x = 0; x < MAP_SIZE; ++x)

@@ -10,19 +10,25 @@
 #include "volume/volume.h"
 
 // The distance R of column (x, y) from the profile's centre is a function of
-// n = (2 j_x + 1)^2 + (2 j_y + 1)^2 alone (height_profile.cpp says why), and so is
-// its ring weight, kept by slot (n - 2) / 8.
+// n = (2 j_x + 1)^2 + (2 j_y + 1)^2 alone, n_x + n_y of the odd squares of its row
+// and column (height_profile.cpp says why), and so is its ring weight: both are
+// kept by slot (n - 2) / 8.
 constexpr int WEIGHT_SLOTS = (2 * 511 * 511 - 2) / 8 + 1;
-/// slot of the ring weight of n
+/// slot of the distance of n
 inline int weight_slot(int n) { return (n - 2) / 8; }
 
-/// What all rows share: per column y its blend factor, its offset from the centre
-/// and its odd square, and the ring weight of every distance, by slot.
+/// The ring weight of a distance and the distance R itself (a float, widened).
+struct ring_entry {
+    double weight;
+    double R;
+};
+
+/// What all rows share: per column y its blend factor and its odd square, and the
+/// ring entry of every distance that occurs, by slot.
 struct profile_columns {
-    double sy[MAP_SIZE];
-    double dy[MAP_SIZE];
-    std::int32_t ny[MAP_SIZE];
-    const double* weight;
+    const double* sy;
+    const std::int32_t* ny;
+    const ring_entry* ring;
 };
 
 /// Height of a column from its row, blend factor sy, distance R and ring weight w.
