@@ -1,19 +1,10 @@
 // The colouring's kernels for eight columns per step (AVX-512F), chosen at run time.
 #include "terrain/colouring_kernels.h"
 
-#include "platform/target_attributes.h"
+#include "terrain/avx512_kernel.h"
 #include "volume/volume.h"
 
 #if MAPGEN_HAS_X86_KERNELS
-
-#include <immintrin.h>
-
-// GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
-// reports as uninitialised; nothing of it is read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 
 namespace {
 

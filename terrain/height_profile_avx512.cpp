@@ -3,18 +3,9 @@
 // conversion), widened back exactly by vcvtps2pd; no fused multiply-add.
 #include "terrain/height_profile_kernels.h"
 
-#include "platform/target_attributes.h"
+#include "terrain/avx512_kernel.h"
 
 #if MAPGEN_HAS_X86_KERNELS
-
-#include <immintrin.h>
-
-// GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
-// reports as uninitialised; nothing of it is read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
 
 namespace {
 
