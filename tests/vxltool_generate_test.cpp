@@ -116,6 +116,8 @@ TEST_F(Generate, UsageErrorsComeBeforeAnyWork) {
         {{"--seeds", "1..x", "-o", "maps"}, "--seeds: 'x' is not a seed (a whole decimal number)"},
         {{"--seeds", "9..2", "-o", "maps"}, "--seeds: range '9..2' runs backwards: write it 2..9"},
         {{"--seeds", "1,,2", "-o", "maps"}, "--seeds: empty item in '1,,2'"},
+        {{"--seeds=", "-o", "maps"}, "--seeds: the list of seeds is empty"},
+        {{"-o", "maps", "--seeds"}, "option '--seeds' needs a value"},
         {{"--seeds", "2147483648", "-o", "maps"}, "--seeds: seed '2147483648' is outside -2147483648..2147483647"},
         {{"--seeds", "1", "--seeds", "2", "-o", "maps"}, "--seeds given twice: join the lists with ','"},
         {{"--seeds", "1", "-j", "0", "-o", "maps"}, "-j takes a whole number from 1 to 1024, not '0'"},
@@ -186,15 +188,17 @@ TEST_F(Generate, FirstFailedWriteStopsTheRun) {
     EXPECT_EQ(list_dir(out), (words{"seed1.vxl", "seed2.vxl"}));
 }
 
-// On a terminal the progress line is redrawn in place on stderr and cleared before
-// the summary.
+// On a terminal the progress line is redrawn in place on stderr (at most ten times
+// a second, so not every count shows) and cleared before the summary.
 TEST_F(Generate, ShowsProgressOnATerminal) {
-    const auto [seen, status] = run_on_terminal({VXLTOOL_BIN, "generate", "--seeds", "1..2", "-j", "1", "-o", out});
+    const auto [seen, status] = run_on_terminal({VXLTOOL_BIN, "generate", "--seeds", "1..3", "-j", "1", "-o", out});
     EXPECT_EQ(status, 0) << seen;
-    EXPECT_EQ(seen.rfind("\rgenerate: 0/2 maps\x1b[K", 0), 0u) << seen;
-    EXPECT_TRUE(std::regex_search(seen, std::regex("\rgenerate: 1/2 maps, \\d+\\.\\d maps/s, \\d+ s left\x1b\\[K")))
-        << seen;
-    EXPECT_NE(seen.find("\r\x1b[K" + out + ": 2 maps written in "), std::string::npos) << seen;
+    const std::size_t cleared = seen.find("\r\x1b[K" + out + ": 3 maps written in ");
+    ASSERT_NE(cleared, std::string::npos) << seen;
+    EXPECT_EQ(seen.rfind("\rgenerate: 0/3 maps\x1b[K", 0), 0u) << seen;
+    const std::string lines = seen.substr(0, cleared);
+    const std::regex drawn("(\rgenerate: [0-3]/3 maps(, \\d+\\.\\d maps/s(, \\d+ s left)?)?\x1b\\[K)+");
+    EXPECT_TRUE(std::regex_match(lines, drawn)) << lines;
 }
 
 }  // namespace

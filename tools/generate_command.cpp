@@ -18,6 +18,8 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -90,10 +92,10 @@ GenerateArguments parse_generate_arguments(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
         // An option's value is the rest of its word (--seeds=1..5, -j4, -oDIR) or
-        // the next word, whatever it holds (--seeds -5..5).
+        // the next word, whatever it holds (--seeds -5..5); --seeds= is an empty list.
         auto value_for = [&](const std::string& name, std::optional<std::string>* field, std::size_t skip) {
             if (name == "--seeds" && field->has_value()) fail("--seeds given twice: join the lists with ','");
-            if (word.size() > skip) {
+            if (word.size() > skip || word.back() == '=') {
                 *field = word.substr(skip);
             } else if (i + 1 < argc) {
                 *field = argv[++i];
@@ -338,6 +340,8 @@ class Batch {
                 if (previews_) make_preview(&made);
             } catch (const std::bad_alloc&) {
                 made.error = "out of memory";
+            } catch (const std::exception& e) {
+                made.error = e.what();
             }
             std::unique_lock<std::mutex> lock(mutex_);
             room_.wait(lock, [&] { return stopped_ || queue_.size() < capacity_; });
@@ -365,6 +369,16 @@ class Batch {
         lock.unlock();
         room_.notify_one();
         return made;
+    }
+
+    /// Says that only started of the workers the batch was made for could be
+    /// started.
+    void started(int started) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            running_ -= int(capacity_) - started;
+        }
+        ready_.notify_one();
     }
 
     /// Tells the workers to take no more seeds and to drop what they make.
@@ -451,8 +465,20 @@ int run_generate(int argc, char** argv) {
     std::vector<std::thread> threads;
     sigset_t old_mask;
     block_cleanup_signals(true, &old_mask);
-    for (int i = 0; i < workers; ++i) threads.emplace_back([&batch] { batch.work(); });
+    std::string no_thread;
+    for (int i = 0; i < workers && no_thread.empty(); ++i) {
+        try {
+            threads.emplace_back([&batch] { batch.work(); });
+        } catch (const std::system_error& e) {
+            no_thread = e.what();  // as many as the system gives make the maps
+        }
+    }
     block_cleanup_signals(false, &old_mask);
+    batch.started(int(threads.size()));
+    if (threads.empty()) {
+        complain("generate", "cannot start a thread: " + no_thread);
+        return VXLTOOL_NEGATIVE;
+    }
 
     std::uint64_t written = 0;
     bool ok = true, finished = false;
