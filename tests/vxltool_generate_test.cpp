@@ -180,12 +180,23 @@ TEST_F(Generate, FolderThatCannotTakeTheMapsIsRefusedFirst) {
 TEST_F(Generate, FirstFailedWriteStopsTheRun) {
     ASSERT_EQ(mkdir(out.c_str(), 0777), 0);
     ASSERT_EQ(mkdir((out + "/seed2.vxl").c_str(), 0777), 0);  // no map can replace a folder
-    const process_result r = vxltool({"generate", "--seeds", "1..4", "-j", "1", "-o", out});
+    // A trailing '/' of DIR is not doubled in the names.
+    const process_result r = vxltool({"generate", "--seeds", "1..4", "-j", "1", "-o", out + "/"});
     EXPECT_EQ(r.exit_status, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_TRUE(std::regex_match(r.err, std::regex("vxltool: [^\n]*/maps/seed2\\.vxl: [^\n]+ \\(stopped: 1 of 4 maps written\\)\n")))
-        << r.err;
+    const std::string reason = " (stopped: 1 of 4 maps written)\n";
+    EXPECT_EQ(r.err.rfind("vxltool: " + out + "/seed2.vxl: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - reason.size()), reason) << r.err;
     EXPECT_EQ(list_dir(out), (words{"seed1.vxl", "seed2.vxl"}));
+
+    // A preview that cannot be written stops the run too, its map counted.
+    ASSERT_EQ(mkdir((out + "/seed3.png").c_str(), 0777), 0);
+    const process_result preview = vxltool({"generate", "--seeds", "3..4", "--previews", "-j", "1", "-o", out});
+    EXPECT_EQ(preview.exit_status, 1);
+    EXPECT_EQ(preview.err.rfind("vxltool: " + out + "/seed3.png: ", 0), 0u) << preview.err;
+    EXPECT_NE(preview.err.find(" (stopped: 1 of 2 maps written)\n"), std::string::npos) << preview.err;
+    EXPECT_EQ(list_dir(out), (words{"seed1.vxl", "seed2.vxl", "seed3.png", "seed3.vxl"}));
 }
 
 // On a terminal the progress line is redrawn in place on stderr (at most ten times

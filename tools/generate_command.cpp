@@ -409,7 +409,7 @@ class Batch {
 /// with what failed in *what, why in *why and the maps written in *written.
 bool write_made_map(const std::string& dir, const MadeMap& made, std::uint64_t* written, std::string* what,
                     std::string* why) {
-    const std::string name = dir + "/seed" + std::to_string(made.seed);
+    const std::string name = dir + (dir.back() == '/' ? "seed" : "/seed") + std::to_string(made.seed);
     if (made.vxl.empty()) return *what = "seed " + std::to_string(made.seed), *why = made.error, false;
     if (!safe_write_file((name + ".vxl").c_str(), made.vxl.data(), made.vxl.size(), why))
         return *what = name + ".vxl", false;
