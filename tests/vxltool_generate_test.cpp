@@ -113,6 +113,7 @@ TEST_F(Generate, UsageErrorsComeBeforeAnyWork) {
         {{"--seeds", "1"}, "no folder given: -o DIR"},
         {{"--seeds", "1", "-o", ""}, "no folder given: -o DIR"},
         {{"--seeds", "1", "-o"}, "option '-o' needs a value"},
+        {{"--seeds", "1", "-o", "-"}, "the maps go into a folder, not to standard output: -o DIR"},
         {{"--seeds", "1..x", "-o", "maps"}, "--seeds: 'x' is not a seed (a whole decimal number)"},
         {{"--seeds", "9..2", "-o", "maps"}, "--seeds: range '9..2' runs backwards: write it 2..9"},
         {{"--seeds", "1,,2", "-o", "maps"}, "--seeds: empty item in '1,,2'"},

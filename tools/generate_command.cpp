@@ -438,6 +438,7 @@ int run_generate(int argc, char** argv) {
     if (!args.error.empty()) return usage_error(args.error);
     if (!args.seeds) return usage_error("no seeds given: --seeds LIST");
     if (!args.output || args.output->empty()) return usage_error("no folder given: -o DIR");
+    if (*args.output == "-") return usage_error("the maps go into a folder, not to standard output: -o DIR");
     SeedList seeds;
     std::string why;
     if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("--seeds: " + why);
