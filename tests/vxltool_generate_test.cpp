@@ -3,6 +3,7 @@
 // the run says and leaves when its words, its folder or a write go wrong.
 #include <gtest/gtest.h>
 #include <pty.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -174,6 +175,28 @@ TEST_F(Generate, FolderThatCannotTakeTheMapsIsRefusedFirst) {
                           "system has ", 0), 0u) << r.err;
     EXPECT_LT(r.max_rss_kb, 64 * 1024);
     EXPECT_EQ(list_dir(dir.path()), (words{"file", "locked"}));
+}
+
+// The room asked for counts the maps the run replaces, which free theirs as they
+// go. Needs a small file system of its own: a tmpfs, where the test may mount one.
+TEST_F(Generate, RoomCountsTheMapsItReplaces) {
+    const std::string small = dir.file("small");
+    ASSERT_EQ(mkdir(small.c_str(), 0777), 0);
+    if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=7m") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
+    struct unmount_at_end {
+        std::string path;
+        ~unmount_at_end() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    // Two maps take a little over 4 MiB of the 7, which leaves room for one more.
+    EXPECT_EQ(vxltool({"generate", "--seeds", "1..2", "-o", small}).exit_status, 0);
+    const process_result more = vxltool({"generate", "--seeds", "3..4", "-o", small});
+    EXPECT_EQ(more.exit_status, 1);
+    EXPECT_EQ(more.err.rfind("vxltool: " + small + ": no room: 2 maps need at least 4.0 MiB, and the file system has ", 0),
+              0u)
+        << more.err;
+    const process_result replacing = vxltool({"generate", "--seeds", "2..3", "-o", small});
+    EXPECT_EQ(replacing.exit_status, 0) << replacing.err;
+    EXPECT_EQ(list_dir(small), (words{"seed1.vxl", "seed2.vxl", "seed3.vxl"}));
 }
 
 // The first file that cannot be written stops the run: the maps before it stay,

@@ -164,7 +164,8 @@ std::optional<std::int32_t> seed_of_map_name(const std::string& name) {
     SeedList one;
     std::string why;
     const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    if (number.find_first_of(",.") != std::string::npos || !parse_seed_list(number, &one, &why)) return std::nullopt;
+    if (!parse_seed_list(number, &one, &why) || one.count != 1 || std::to_string(one.ranges[0].first) != number)
+        return std::nullopt;  // not a name this command writes, such as seed+5.vxl or seed1..2.vxl
     return one.ranges[0].first;
 }
 
@@ -190,7 +191,8 @@ bool has_room_for(const std::string& dir, const SeedList& seeds, std::string* wh
         }
         closedir(folder);
     }
-    if (need <= free + replaced) return true;
+    // Each map replaced needs its successor's room before it gives its own back.
+    if (need <= free + replaced && free >= MIN_MAP_BYTES) return true;
     *why = "no room: " + std::to_string(seeds.count) + (seeds.count == 1 ? " map needs" : " maps need") +
            " at least " + human_bytes(need) + ", and the file system has " + human_bytes(free) + " free";
     return false;
