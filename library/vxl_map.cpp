@@ -1,24 +1,32 @@
 #include "library/vxl_map.h"
 
-#include <mutex>
-#include <new>
+#include <memory>
 
-#include "mapfile/vxl_fast_encoder.h"
-#include "numerics/rng.h"
-#include "terrain/map.h"
-#include "volume/volume.h"
+#include "mapfile/column_encoder.h"
 
-// For now the map is made in the process-wide volume, one call at a time.
+// Every generated column is solid from its lowest voxel up to its height and one
+// colour throughout, so its record follows from the heights and colours alone.
+
+std::size_t prepare_vxl_map(std::int32_t seed, bool start_regions, map_columns& work) {
+    generate_map_columns(seed, start_regions, work);
+    return vxl_columns_size(column_heights(work.heights));
+}
+
+std::size_t encode_prepared_vxl_map(const map_columns& work, std::span<std::uint8_t> out) {
+    return encode_vxl_columns(column_heights(work.heights), column_colours(work.colours), out);
+}
+
+void make_vxl_map(std::int32_t seed, bool start_regions, map_columns& work, std::vector<std::uint8_t>& out) {
+    const std::size_t size = prepare_vxl_map(seed, start_regions, work);
+    out.resize(size);  // every byte is written below: what stood there does not matter
+    encode_prepared_vxl_map(work, out);
+}
+
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
-    static std::mutex volume_in_use;
-    const std::lock_guard<std::mutex> lock(volume_in_use);
-    clear_volume();
-    debug_regions = start_regions ? 1 : 0;
-    rng_seed(static_cast<std::uint32_t>(seed));
-    generate_map();
-    const vxl_file_image image = encode_vxl_map_fast();
-    if (!image.bytes) throw std::bad_alloc();
-    std::vector<std::uint8_t> bytes(image.bytes.get(), image.bytes.get() + image.size);
-    clear_volume();
+    // 2 MiB: too much for the stack of every thread that may call this. Left
+    // uninitialised, since the generator writes every column.
+    const std::unique_ptr<map_columns> work(new map_columns);
+    std::vector<std::uint8_t> bytes;
+    make_vxl_map(seed, start_regions, *work, bytes);
     return bytes;
 }

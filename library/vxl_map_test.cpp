@@ -1,0 +1,129 @@
+#include "library/vxl_map.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "mapfile/vxl_fast_encoder.h"
+#include "mapfile/vxl_writer.h"
+#include "numerics/rng.h"
+#include "terrain/map.h"
+#include "volume/volume.h"
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+// Seeds at the ends of the range and around 0, then a spread of others: 40 in all.
+std::vector<std::int32_t> many_seeds() {
+    std::vector<std::int32_t> seeds = {0, 1, -1, 2, -2, 42, 12345, INT32_MAX, INT32_MIN, INT32_MIN + 1};
+    std::uint32_t s = 0x9E3779B9u;
+    while (seeds.size() < 40) {
+        s = s * 1664525u + 1013904223u;
+        seeds.push_back(static_cast<std::int32_t>(s));
+    }
+    return seeds;
+}
+
+// The file of the plain run: the seeded volume from generate_map, through the
+// writer of the run (write_vxl_map's encoder) or, with plain, also through the
+// voxel-by-voxel writer after the flip, which must agree.
+bytes volume_file(std::int32_t seed, bool start_regions, bool plain) {
+    clear_volume();
+    debug_regions = start_regions ? 1 : 0;
+    rng_seed(static_cast<std::uint32_t>(seed));
+    generate_map();
+    const vxl_file_image image = encode_vxl_map_fast();
+    bytes file(image.bytes.get(), image.bytes.get() + image.size);
+    if (plain) {
+        flip_volume();
+        bytes slow;
+        encode_vxl_map(slow);
+        EXPECT_TRUE(slow == file) << "the two writers of the volume differ";
+    }
+    clear_volume();
+    return file;
+}
+
+// Where two files first differ, for a message a reader can act on.
+std::string first_difference(const bytes& a, const bytes& b) {
+    const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) + ", first difference at byte " +
+           std::to_string(at.first - a.begin());
+}
+
+}  // namespace
+
+TEST(MakeVxlMap, SameFileAsTheVolumeForManySeedsWithAndWithoutStartRegions) {
+    int index = 0;
+    for (const std::int32_t seed : many_seeds()) {
+        for (const bool start_regions : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << (start_regions ? " with" : " without")
+                                            << " start regions");
+            const bytes expected = volume_file(seed, start_regions, index++ % 16 == 0);
+            const bytes made = make_vxl_map(seed, start_regions);
+            ASSERT_TRUE(made == expected) << first_difference(made, expected);
+        }
+    }
+}
+
+TEST(MakeVxlMap, ReusedColumnsAndBufferGiveEachSeedItsOwnFile) {
+    // Sizes that grow and shrink from one map to the next, so a stale tail or a
+    // column left from the map before would show.
+    const std::int32_t seeds[] = {12345, 7, 1000, -1, 12345};
+    const auto work = std::make_unique<map_columns>();
+    bytes out(3 << 20, 0xA5);
+    for (const std::int32_t seed : seeds) {
+        for (const bool start_regions : {true, false}) {
+            SCOPED_TRACE(testing::Message() << "seed " << seed << " start regions " << start_regions);
+            make_vxl_map(seed, start_regions, *work, out);
+            const bytes alone = make_vxl_map(seed, start_regions);
+            ASSERT_TRUE(out == alone) << first_difference(out, alone);
+        }
+    }
+}
+
+TEST(MakeVxlMap, PreparedMapIsEncodedIntoTheCallersMemoryOnlyWhereItFits) {
+    const auto work = std::make_unique<map_columns>();
+    const std::size_t size = prepare_vxl_map(1, false, *work);
+    EXPECT_EQ(size, 2097536u);  // seed 1's file
+    bytes out(size + 8, 0xEE);
+    EXPECT_EQ(encode_prepared_vxl_map(*work, {out.data(), size - 1}), 0u) << "one byte short";
+    EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(size - 1), out.end(), 0xEE), 9) << "written beyond the room";
+    EXPECT_EQ(encode_prepared_vxl_map(*work, {out.data(), size}), size);
+    EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(size), out.end(), 0xEE), 8) << "written beyond the file";
+    out.resize(size);
+    EXPECT_TRUE(out == make_vxl_map(1, false));
+}
+
+TEST(MakeVxlMap, ThreadsAtOnceMakeTheSameFilesAsOneThread) {
+    const std::int32_t seeds[] = {1, -1, INT32_MIN, 987654321};
+    std::vector<bytes> expected;
+    for (const std::int32_t seed : seeds)
+        for (const bool start_regions : {false, true}) expected.push_back(make_vxl_map(seed, start_regions));
+
+    // Each thread makes every map, starting at a map of its own, so that different
+    // seeds and the same seed are both being made at the same time.
+    constexpr int THREADS = 4;
+    std::vector<std::vector<bytes>> made(THREADS, std::vector<bytes>(expected.size()));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t) {
+        threads.emplace_back([&, t] {
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                const std::size_t map = (i + std::size_t(t) * 3) % expected.size();
+                made[t][map] = make_vxl_map(seeds[map / 2], map % 2 == 1);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < THREADS; ++t)
+        for (std::size_t map = 0; map < expected.size(); ++map)
+            EXPECT_TRUE(made[t][map] == expected[map])
+                << "thread " << t << ", seed " << seeds[map / 2] << (map % 2 ? " with" : " without")
+                << " start regions: " << first_difference(made[t][map], expected[map]);
+}
