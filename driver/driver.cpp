@@ -43,28 +43,20 @@ int report_missing_value(const char* last_word, const char* program) {
     return EXIT_USAGE;
 }
 
-// Memory that comes fresh from the system, ready to be written: whole 2 MiB
-// stretches in huge pages, and mapped at once rather than a page fault at a time
-// (first touches of 4 KiB pages would cost more than making the map).
-file_buffer ready_memory(std::size_t size) {
-    file_buffer memory = reserve_file_buffer(size);
-    if (!memory) throw std::bad_alloc();
-    ready_file_buffer(memory.get(), size);
-    return memory;
-}
-
-// Makes the map of seed and writes its file to output safely: the columns (2 MiB,
-// exactly one huge page) and then the file are made in memory, and the file goes
+// Makes the map of seed and writes its file to output safely: the columns and then
+// the file are made in memory fresh from the system (in huge pages as far as they
+// fill them, mapped at once rather than a page fault at a time), and the file goes
 // to output in one write. Nothing process-wide is touched, the voxel volume least
 // of all, so the run takes a few MiB. Returns true when the whole file is on disk;
 // otherwise false with the reason in *reason, and a file that stood at output is
 // untouched.
 bool write_map_file(std::int32_t seed, bool start_regions, const char* output, std::string* reason) {
     try {
-        const file_buffer columns_memory = ready_memory(sizeof(map_columns));
-        auto* const columns = new (columns_memory.get()) map_columns;  // the generator writes every column
+        const fresh_map_columns columns;
         const std::size_t size = prepare_vxl_map(seed, start_regions, *columns);
-        const file_buffer file = ready_memory(size);
+        const file_buffer file = reserve_file_buffer(size);
+        if (!file) throw std::bad_alloc();
+        ready_file_buffer(file.get(), size);
         encode_prepared_vxl_map(*columns, {file.get(), size});
         return safe_write_file(output, file.get(), size, reason);
     } catch (const std::bad_alloc&) {

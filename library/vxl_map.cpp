@@ -1,11 +1,17 @@
 #include "library/vxl_map.h"
 
-#include <memory>
+#include <new>
 
 #include "mapfile/column_encoder.h"
 
 // Every generated column is solid from its lowest voxel up to its height and one
 // colour throughout, so its record follows from the heights and colours alone.
+
+fresh_map_columns::fresh_map_columns() : memory_(reserve_file_buffer(sizeof(map_columns))) {
+    if (!memory_) throw std::bad_alloc();
+    ready_file_buffer(memory_.get(), sizeof(map_columns));
+    columns_ = new (memory_.get()) map_columns;  // left as it comes: the generator writes every column
+}
 
 std::size_t prepare_vxl_map(std::int32_t seed, bool start_regions, map_columns& work) {
     generate_map_columns(seed, start_regions, work);
@@ -23,9 +29,7 @@ void make_vxl_map(std::int32_t seed, bool start_regions, map_columns& work, std:
 }
 
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
-    // 2 MiB: too much for the stack of every thread that may call this. Left
-    // uninitialised, since the generator writes every column.
-    const std::unique_ptr<map_columns> work(new map_columns);
+    const fresh_map_columns work;  // 2 MiB: too much for the stack of every thread that may call this
     std::vector<std::uint8_t> bytes;
     make_vxl_map(seed, start_regions, *work, bytes);
     return bytes;

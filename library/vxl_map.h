@@ -10,6 +10,7 @@
 #include <span>
 #include <vector>
 
+#include "mapfile/file_buffer.h"
 #include "terrain/map_columns.h"
 
 /// The VXL file of seed. Safe to call from any number of threads at once.
@@ -20,6 +21,20 @@ std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions);
 /// reusable from one map to the next) and the file replaces what out held, reusing
 /// its capacity. Throws std::bad_alloc when memory runs out.
 void make_vxl_map(std::int32_t seed, bool start_regions, map_columns& work, std::vector<std::uint8_t>& out);
+
+/// A map's columns in memory fresh from the system, mapped at once, in one 2 MiB
+/// huge page where the system has them: first touches of 512 small pages would
+/// cost a good part of what making the map does. Throws std::bad_alloc when the
+/// system has no memory for them.
+class fresh_map_columns {
+  public:
+    fresh_map_columns();
+    map_columns& operator*() const { return *columns_; }
+
+  private:
+    file_buffer memory_;
+    map_columns* columns_;
+};
 
 /// make_vxl_map in two steps, for a caller that brings the file's memory itself:
 /// makes the columns of seed's map into work and returns the size of its file.
