@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "numerics/rng_probe.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -15,10 +18,17 @@ namespace {
 // Marks the source as never seeded (any position above 2496; 2497 at program start),
 // with leftovers in the state and the LCG that an implicit seeding must ignore.
 void mark_never_seeded(std::uint32_t position) {
-    std::fill(std::begin(rng_state), std::end(rng_state), 0x12345678u);
-    rng_position = position;
-    lcg_state = 0xABCDEFu;
+    rng_forget_seed(rng_process_source(), position, 0x12345678u);
+    set_lcg_state(0xABCDEFu);
 }
+
+std::vector<std::uint32_t> state_words(const random_source& source) {
+    std::vector<std::uint32_t> words;
+    for (int k = 0; k < 624; ++k) words.push_back(rng_state_word(source, k));
+    return words;
+}
+
+std::uint32_t process_position() { return rng_position(rng_process_source()); }
 
 std::vector<std::uint32_t> draws(int count) {
     std::vector<std::uint32_t> out;
@@ -29,15 +39,16 @@ std::vector<std::uint32_t> draws(int count) {
 }  // namespace
 
 TEST(Rng, SeedFillsStateFromTheLcgAndArmsRegeneration) {
-    lcg_state = 0;
+    set_lcg_state(0);
     EXPECT_EQ(lcg_next(), 0x2C707386u);  // state 0x2AA01D31, halves swapped, ^ 0x31415926
-    EXPECT_EQ(lcg_state, 0x2AA01D31u);
+    EXPECT_EQ(lcg_state(), 0x2AA01D31u);
 
     rng_seed(0);  // the LCG steps before word 0 is formed
-    EXPECT_EQ(rng_state[0], 0x2C707386u);
-    EXPECT_EQ(rng_state[1], 0x67CF70CFu);
-    EXPECT_EQ(rng_state[2], 0x99E68C77u);
-    EXPECT_EQ(rng_position, 2496u);
+    const random_source& source = rng_process_source();
+    EXPECT_EQ(rng_state_word(source, 0), 0x2C707386u);
+    EXPECT_EQ(rng_state_word(source, 1), 0x67CF70CFu);
+    EXPECT_EQ(rng_state_word(source, 2), 0x99E68C77u);
+    EXPECT_EQ(rng_position(source), 2496u);
 }
 
 TEST(Rng, FirstDrawsForKnownSeeds) {
@@ -60,20 +71,20 @@ TEST(Rng, DrawingBeforeAnySeedingActsAsSeedZero) {
     for (std::uint32_t position : {2497u, 5000u, 0xFFFFFFFCu}) {
         mark_never_seeded(position);
         EXPECT_EQ(draws(3), (std::vector<std::uint32_t>{1389714085u, 190512437u, 792236180u})) << position;
-        EXPECT_EQ(rng_position, 12u);
-        EXPECT_EQ(lcg_state, 0xABCDEFu);
+        EXPECT_EQ(process_position(), 12u);
+        EXPECT_EQ(lcg_state(), 0xABCDEFu);
     }
 }
 
 TEST(Rng, SeedingLeavesTheLcgAsItFoundIt) {
-    lcg_state = 0xDEADBEEFu;
+    set_lcg_state(0xDEADBEEFu);
     rng_seed(77);
-    EXPECT_EQ(lcg_state, 0xDEADBEEFu);
+    EXPECT_EQ(lcg_state(), 0xDEADBEEFu);
     const auto with_garbage_lcg = draws(5);
 
-    lcg_state = 0;
+    set_lcg_state(0);
     rng_seed(77);
-    EXPECT_EQ(lcg_state, 0u);
+    EXPECT_EQ(lcg_state(), 0u);
     EXPECT_EQ(draws(5), with_garbage_lcg);  // the saved LCG state never leaks into the sequence
 }
 
@@ -88,14 +99,14 @@ TEST(Rng, ReseedingRestartsTheSequenceWhateverWasDrawn) {
 TEST(Rng, RegeneratesOnceEvery624Draws) {
     rng_seed(9);
     rng_next();  // draw 1 regenerates
-    std::vector<std::uint32_t> batch(std::begin(rng_state), std::end(rng_state));
+    const std::vector<std::uint32_t> batch = state_words(rng_process_source());
     for (int draw = 2; draw <= 624; ++draw) rng_next();
-    EXPECT_EQ(rng_position, 2496u);
-    EXPECT_TRUE(std::equal(batch.begin(), batch.end(), rng_state)) << "draw 624 must still use the first batch";
+    EXPECT_EQ(process_position(), 2496u);
+    EXPECT_EQ(state_words(rng_process_source()), batch) << "draw 624 must still use the first batch";
 
     rng_next();  // draw 625
-    EXPECT_EQ(rng_position, 4u);
-    EXPECT_FALSE(std::equal(batch.begin(), batch.end(), rng_state)) << "draw 625 must regenerate";
+    EXPECT_EQ(process_position(), 4u);
+    EXPECT_NE(state_words(rng_process_source()), batch) << "draw 625 must regenerate";
 }
 
 // For a given state the outputs are exactly MT19937's: load the LCG-filled words into
@@ -105,7 +116,7 @@ TEST(Rng, OutputsMatchTheStandardTwisterFromTheSameState) {
     for (std::uint32_t seed : {0u, 1u, 0x80000000u, 0xFFFFFFFFu}) {
         rng_seed(seed);
         std::ostringstream words;
-        for (std::uint32_t w : rng_state) words << w << ' ';
+        for (std::uint32_t w : state_words(rng_process_source())) words << w << ' ';
         words << 624;  // index of the next word: all used
         std::mt19937 engine;
         std::istringstream(words.str()) >> engine;
@@ -129,5 +140,70 @@ TEST(Rng, UnitIsTheExactDrawTimesTwoToTheMinus32) {
         ASSERT_GE(u, 0.0);
         ASSERT_LT(u, 1.0);
         ASSERT_EQ(std::ldexp(u, 32), std::floor(std::ldexp(u, 32))) << "not a multiple of 2^-32";
+    }
+}
+
+// ---- sources of the callers' own
+
+TEST(RandomSource, GivesTheProcessWideSequenceAndSharesNothingWithIt) {
+    for (std::uint32_t seed : {0u, 1u, 12345u, 0xFFFFFFFFu}) {
+        rng_seed(seed);
+        const auto expected = draws(1300);  // crosses two regenerations
+        set_lcg_state(0x5A5A5A5Au);
+        rng_seed(seed ^ 1);  // the process-wide source elsewhere in its sequence
+
+        random_source own;
+        rng_seed(own, seed);
+        EXPECT_EQ(rng_position(own), 2496u);
+        std::vector<std::uint32_t> got;
+        for (int i = 0; i < 1300; ++i) {
+            got.push_back(rng_next(own));
+            if (i % 100 == 0) rng_next();  // draws elsewhere do not disturb it
+        }
+        EXPECT_EQ(got, expected) << "seed " << seed;
+        EXPECT_EQ(lcg_state(), 0x5A5A5A5Au) << "seeding a source of one's own leaves the process-wide LCG alone";
+    }
+}
+
+TEST(RandomSource, NewOrForgottenSourceDrawsAsSeedZero) {
+    const std::vector<std::uint32_t> seed_zero{1389714085u, 190512437u, 792236180u};
+    random_source fresh;
+    EXPECT_GT(rng_position(fresh), 2496u);
+    std::vector<std::uint32_t> got;
+    for (int i = 0; i < 3; ++i) got.push_back(rng_next(fresh));
+    EXPECT_EQ(got, seed_zero);
+
+    for (std::uint32_t position : {2497u, 0xFFFFFFFCu}) {
+        rng_forget_seed(fresh, position, 0xFEEDFACEu);
+        got.clear();
+        for (int i = 0; i < 3; ++i) got.push_back(rng_next(fresh));
+        EXPECT_EQ(got, seed_zero) << position;
+        EXPECT_EQ(rng_position(fresh), 12u);
+    }
+    EXPECT_EQ(std::ldexp(double(seed_zero[0]), -32), [] {
+        random_source s;
+        return rng_unit(s);
+    }());
+}
+
+TEST(RandomSource, ThreadsWithSourcesOfTheirOwnDrawTheSameSequences) {
+    // Each thread seeds and drains its own source; no thread sees another's draws.
+    constexpr int THREADS = 4, DRAWS = 5000;
+    std::vector<std::vector<std::uint32_t>> results(THREADS);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < THREADS; ++t)
+        threads.emplace_back([&results, t] {
+            random_source own;
+            for (int round = 0; round < 20; ++round) {
+                rng_seed(own, 1000 + t % 2);
+                results[t].clear();
+                for (int i = 0; i < DRAWS; ++i) results[t].push_back(rng_next(own));
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    for (int t = 0; t < THREADS; ++t) {
+        random_source alone;
+        rng_seed(alone, 1000 + t % 2);
+        for (int i = 0; i < DRAWS; ++i) ASSERT_EQ(results[t][i], rng_next(alone)) << "thread " << t << ", draw " << i;
     }
 }

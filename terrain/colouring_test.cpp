@@ -9,8 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "terrain/vector_path.h"
-#include "terrain/vector_path_test.h"
+#include "terrain/vector_paths_test.h"
 #include "volume/volume.h"
 
 namespace {
@@ -92,7 +91,7 @@ TEST(ColourColumns, NeighboursWrapAroundAndAllWordsOfAColumnAreEqual) {
     height_field[column_index(9, 511)] = 4;
     height_field[column_index(300, 300)] = -0.5f;
     column_height[column_index(300, 300)] = 0;
-    colour_columns();
+    colour_columns(volume_terrain_fields(), color_map);
 
     auto colours_of = [](int x, int y) {
         const std::uint32_t* column = color_map + column_index(x, y) * MAP_DEPTH;
@@ -126,12 +125,17 @@ TEST(ColourColumns, WholeMapGivesEveryKnownColourWhereverTheColumnStands) {
     };
     for (int i = 0; i < int(cases.size()); ++i)
         for (auto [x, y] : spots(i)) place(cases[i], x, y);
+    std::vector<std::uint32_t> words(COLUMN_COUNT);
     for (vector_path path : supported_paths()) {
-        colour_columns_with(path);
+        colour_columns_with(volume_terrain_fields(), color_map, path);
+        colour_column_words_with(volume_terrain_fields(), words.data(), path);
         for (int i = 0; i < int(cases.size()); ++i)
-            for (auto [x, y] : spots(i))
+            for (auto [x, y] : spots(i)) {
                 EXPECT_EQ(color_map[column_index(x, y) * MAP_DEPTH + 63], cases[i].expected)
-                    << std::hex << path_name(path) << " (" << x << ", " << y << "): " << cases[i].what;
+                    << std::hex << vector_path_name(path) << " (" << x << ", " << y << "): " << cases[i].what;
+                EXPECT_EQ(words[column_index(x, y)], cases[i].expected)
+                    << std::hex << vector_path_name(path) << " word (" << x << ", " << y << "): " << cases[i].what;
+            }
     }
     clear_volume();
 }
@@ -160,13 +164,22 @@ TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
             column_height[c] = kind.any_height ? static_cast<std::int32_t>(random() % 3) * 20 : std::max(0, int(h));
             height_field[c] = kind.any_height ? h : h + offset(random);
         }
-        colour_columns_plain();
+        colour_columns_plain(volume_terrain_fields(), color_map);
         std::copy(color_map, color_map + VOXEL_COUNT, plain.begin());
+        // One word per column: the word of the column's voxels.
+        std::vector<std::uint32_t> words(COLUMN_COUNT);
+        for (std::size_t c = 0; c < COLUMN_COUNT; ++c) words[c] = plain[c * MAP_DEPTH];
+        std::vector<std::uint32_t> plain_words(COLUMN_COUNT, 0xA5A5A5A5u);
+        colour_column_words_plain(volume_terrain_fields(), plain_words.data());
+        ASSERT_EQ(plain_words, words) << "heights " << kind.lo << ".." << kind.hi;
         for (vector_path path : supported_paths()) {
             std::fill_n(color_map, VOXEL_COUNT, 0u);
-            colour_columns_with(path);
+            colour_columns_with(volume_terrain_fields(), color_map, path);
             ASSERT_EQ(std::memcmp(plain.data(), color_map, VOXEL_COUNT * 4), 0)
-                << path_name(path) << ", heights " << kind.lo << ".." << kind.hi;
+                << vector_path_name(path) << ", heights " << kind.lo << ".." << kind.hi;
+            std::vector<std::uint32_t> fast_words(COLUMN_COUNT, 0xA5A5A5A5u);
+            colour_column_words_with(volume_terrain_fields(), fast_words.data(), path);
+            ASSERT_EQ(fast_words, words) << vector_path_name(path) << " words, heights " << kind.lo << ".." << kind.hi;
         }
     }
     clear_volume();

@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cassert>
 #include <cstdint>
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#elif defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <memory>
+#include <vector>
 
 #include "numerics/rng.h"
-#include "terrain/vector_path.h"
-#include "volume/volume.h"
+#include "platform/vector_path.h"
+#include "terrain/height_profile_kernels.h"
 
 // Arithmetic is double throughout. A value rounded to float is rounded by one
 // visible static_cast<float> at the point where it is stored; where such a value
@@ -67,11 +64,13 @@ shape_params shape_params_from_draws(const double r[18]) {
     return p;
 }
 
-shape_params draw_shape_params() {
+shape_params draw_shape_params(random_source& source) {
     double r[18];
-    for (double& d : r) d = rng_unit();  // draws 1 to 18, in order
+    for (double& d : r) d = rng_unit(source);  // draws 1 to 18, in order
     return shape_params_from_draws(r);
 }
+
+shape_params draw_shape_params() { return draw_shape_params(rng_process_source()); }
 
 // ---- blend factors and offsets
 
@@ -133,7 +132,8 @@ double ring_weight(double R, float ring_frequency, float ring_exponent) {
     return (std::cos(std::pow(R, double(ring_exponent)) * ring_frequency) + 1) * 0.5;
 }
 
-// Height of a column from its blend factor sy, distance R and ring weight w.
+}  // namespace
+
 float blend_height(const row_profile& row, double sy, double R, double w) {
     // The four profile values at this column; only edge_base's is rounded.
     const double centre_base = row.centre_base_ydiff * sy + row.centre_base_0;
@@ -147,18 +147,16 @@ float blend_height(const row_profile& row, double sy, double R, double w) {
     return static_cast<float>(w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low);
 }
 
-}  // namespace
-
 float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent) {
     const double R = centre_distance(row.dx2, centre_offset(y));  // rounded to float
     return blend_height(row, column_blend(y), R, ring_weight(R, ring_frequency, ring_exponent));
 }
 
-void fill_profile_heights_plain(const shape_params& p) {
+void fill_profile_heights_plain(const shape_params& p, const terrain_fields& fields) {
     for (int x = 0; x < MAP_SIZE; ++x) {
         const row_profile row = make_row_profile(p, x);
         for (int y = 0; y < MAP_SIZE; ++y)
-            height_field[column_index(x, y)] = profile_height(row, y, p.ring_frequency, p.ring_exponent);
+            fields.height[column_index(x, y)] = profile_height(row, y, p.ring_frequency, p.ring_exponent);
     }
 }
 
@@ -172,157 +170,72 @@ namespace {
 // n / 2^18 exactly, with n = (2j_x + 1)^2 + (2j_y + 1)^2. R, and with it the ring
 // weight, is therefore a function of n alone: the same under x -> 511 - x,
 // y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
-// of its values occur, against 262,144 columns.
+// of its values occur, against 262,144 columns. The kernels take both R and the
+// weight from a table by slot (n - 2) / 8, and so evaluate no square root either.
 std::int32_t odd_square(int i) {
     const int j = i < 256 ? i : 511 - i;
     return (2 * j + 1) * (2 * j + 1);
 }
-int weight_slot(int n) { return (n - 2) / 8; }
-constexpr int WEIGHT_SLOTS = (2 * 511 * 511 - 2) / 8 + 1;
 
-// What all rows share: per column y its blend factor, its offset from the centre
-// and its odd square, and the ring weight of every distance, by slot.
-struct profile_columns {
+// What every map shares: per column y its blend factor and odd square, and each
+// distance that occurs, R by slot in the order of first occurrence. Made once, on
+// first use, and never changed, so any number of threads may read it.
+constexpr int DISTANCES = 20604;
+struct profile_geometry {
     double sy[MAP_SIZE];
-    double dy[MAP_SIZE];
     std::int32_t ny[MAP_SIZE];
-    const double* weight;
+    std::int32_t slot[DISTANCES];
+    double R[DISTANCES];
 };
 
-// The heights of one row, two columns per step (one per double lane) through the
-// IEEE operations of blend_height in the same order; rounding to float is a round
-// trip through single precision.
-void fill_row_heights_baseline(float* heights, const row_profile& row, std::int32_t nx,
-                               const profile_columns& columns) {
-#if defined(__SSE2__)
-    const auto round_to_float = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
-    const __m128d dx2 = _mm_set1_pd(row.dx2);
-    const __m128d centre_base_0 = _mm_set1_pd(row.centre_base_0), centre_base_ydiff = _mm_set1_pd(row.centre_base_ydiff);
-    const __m128d centre_rise_0 = _mm_set1_pd(row.centre_rise_0), centre_rise_ydiff = _mm_set1_pd(row.centre_rise_ydiff);
-    const __m128d edge_base_0 = _mm_set1_pd(row.edge_base_0), edge_base_ydiff = _mm_set1_pd(row.edge_base_ydiff);
-    const __m128d edge_rise_0 = _mm_set1_pd(row.edge_rise_0), edge_rise_ydiff = _mm_set1_pd(row.edge_rise_ydiff);
-    for (int y = 0; y < MAP_SIZE; y += 2) {
-        const __m128d sy = _mm_loadu_pd(columns.sy + y), dy = _mm_loadu_pd(columns.dy + y);
-        const __m128d w = _mm_setr_pd(columns.weight[weight_slot(nx + columns.ny[y])],
-                                      columns.weight[weight_slot(nx + columns.ny[y + 1])]);
-        const __m128d R = round_to_float(_mm_sqrt_pd(dy * dy + dx2));
-        const __m128d centre_base = centre_base_ydiff * sy + centre_base_0;
-        const __m128d edge_base = round_to_float(edge_base_ydiff * sy + edge_base_0);
-        const __m128d centre_rise = centre_rise_ydiff * sy + centre_rise_0;
-        const __m128d edge_rise = edge_rise_ydiff * sy + edge_rise_0;
-        const __m128d low = round_to_float((edge_base - centre_base) * R + centre_base);
-        const __m128d high0 = round_to_float(centre_rise + centre_base);
-        const __m128d h = w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low;
-        _mm_storel_pi(reinterpret_cast<__m64*>(heights + y), _mm_cvtpd_ps(h));
+std::unique_ptr<const profile_geometry> make_geometry() {
+    auto made = std::make_unique<profile_geometry>();
+    profile_geometry& g = *made;
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        g.sy[y] = column_blend(y);
+        g.ny[y] = odd_square(y);
     }
-#else
-    for (int y = 0; y < MAP_SIZE; ++y)
-        heights[y] = blend_height(row, columns.sy[y], centre_distance(row.dx2, columns.dy[y]),
-                                  columns.weight[weight_slot(nx + columns.ny[y])]);
-#endif
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-
-// The same, eight columns per step (AVX-512F), for processors that have it. Only
-// functions marked so carry the target, so no wider instruction can leak into code
-// that runs everywhere. Rounding to float is vcvtpd2ps (to nearest even, like the
-// scalar conversion), widened back exactly by vcvtps2pd; no fused multiply-add.
-#define PROFILE_AVX512 __attribute__((target("avx512f")))
-// GCC 12's own AVX-512 intrinsics start from an "undefined" vector that it then
-// reports as uninitialised; nothing of it is read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-PROFILE_AVX512 __m512d all(double v) { return _mm512_set1_pd(v); }
-PROFILE_AVX512 __m512d round_to_float(__m512d v) { return _mm512_cvtps_pd(_mm512_cvtpd_ps(v)); }
-
-PROFILE_AVX512 void fill_row_heights_avx512(float* heights, const row_profile& row, std::int32_t nx,
-                                            const profile_columns& columns) {
-    const __m512d dx2 = all(row.dx2);
-    const __m512d centre_base_0 = all(row.centre_base_0), centre_base_ydiff = all(row.centre_base_ydiff);
-    const __m512d centre_rise_0 = all(row.centre_rise_0), centre_rise_ydiff = all(row.centre_rise_ydiff);
-    const __m512d edge_base_0 = all(row.edge_base_0), edge_base_ydiff = all(row.edge_base_ydiff);
-    const __m512d edge_rise_0 = all(row.edge_rise_0), edge_rise_ydiff = all(row.edge_rise_ydiff);
-    const __m256i slot_offset = _mm256_set1_epi32(nx - 2);
-    for (int y = 0; y < MAP_SIZE; y += 8) {
-        const __m512d sy = _mm512_loadu_pd(columns.sy + y), dy = _mm512_loadu_pd(columns.dy + y);
-        // Weight slot (nx + ny - 2) / 8 of each column; n - 2 is never negative.
-        const __m256i slot = _mm256_srli_epi32(
-            _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns.ny + y)), slot_offset), 3);
-        const __m512d w = _mm512_i32gather_pd(slot, columns.weight, 8);
-        const __m512d R = round_to_float(_mm512_sqrt_pd(dy * dy + dx2));
-        const __m512d centre_base = centre_base_ydiff * sy + centre_base_0;
-        const __m512d edge_base = round_to_float(edge_base_ydiff * sy + edge_base_0);
-        const __m512d centre_rise = centre_rise_ydiff * sy + centre_rise_0;
-        const __m512d edge_rise = edge_rise_ydiff * sy + edge_rise_0;
-        const __m512d low = round_to_float((edge_base - centre_base) * R + centre_base);
-        const __m512d high0 = round_to_float(centre_rise + centre_base);
-        const __m512d h = w * ((((edge_rise + edge_base) - high0) * R + high0) - low) + low;
-        _mm256_storeu_ps(heights + y, _mm512_cvtpd_ps(h));
-    }
-}
-
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-#endif
-
-}  // namespace
-
-void fill_profile_heights(const shape_params& p) { fill_profile_heights_with(p, best_vector_path()); }
-
-void fill_profile_heights_with(const shape_params& p, vector_path path) {
-    // Weight of every n that occurs. The table lives in noise_field_b, and the
-    // list of distinct n in noise_field_a, work fields that the first noise set
-    // overwrites: fresh memory would cost page faults that outweigh the whole table.
-    static_assert(WEIGHT_SLOTS * sizeof(double) <= COLUMN_COUNT * sizeof(float));
-    double* const weight = reinterpret_cast<double*>(noise_field_b);
-    // First the (jx, jy) at which each n first occurs, in one branch-free walk: n
-    // repeats unpredictably, and a test per pair costs more than the list.
-    struct first_pair {
-        std::int32_t slot;
-        std::uint8_t jx, jy;
-    };
-    static_assert(WEIGHT_SLOTS + 256 * 257 / 2 * sizeof(first_pair) <= COLUMN_COUNT * sizeof(float));
-    auto* const seen = reinterpret_cast<std::uint8_t*>(noise_field_a);
-    auto* const firsts = reinterpret_cast<first_pair*>(noise_field_a + (WEIGHT_SLOTS + 3) / 4);
-    std::fill_n(seen, WEIGHT_SLOTS, 0);
-    std::size_t count = 0;
+    std::vector<bool> seen(WEIGHT_SLOTS);
+    int count = 0;
     for (int jx = 0; jx < 256; ++jx)
         for (int jy = jx; jy < 256; ++jy) {
             const int slot = weight_slot(odd_square(jx) + odd_square(jy));
-            firsts[count] = {slot, std::uint8_t(jx), std::uint8_t(jy)};
-            count += seen[slot] ^ 1;
-            seen[slot] = 1;
+            if (seen[slot]) continue;
+            seen[slot] = true;
+            g.slot[count] = slot;
+            g.R[count] = centre_distance(offset_square(jx), centre_offset(jy));
+            ++count;
         }
-    for (std::size_t i = 0; i < count; ++i) {
-        const first_pair f = firsts[i];
-        weight[f.slot] =
-            ring_weight(centre_distance(offset_square(f.jx), centre_offset(f.jy)), p.ring_frequency, p.ring_exponent);
-    }
+    assert(count == DISTANCES);
+    return made;
+}
 
-    profile_columns columns;
-    for (int y = 0; y < MAP_SIZE; ++y) {
-        columns.sy[y] = column_blend(y);
-        columns.dy[y] = centre_offset(y);
-        columns.ny[y] = odd_square(y);
-    }
-    columns.weight = weight;
-    for (int x = 0; x < MAP_SIZE; ++x) {
-        float* const heights = height_field + column_index(x, 0);
-        const row_profile row = make_row_profile(p, x);
-#if defined(__x86_64__) || defined(__i386__)
-        if (path == vector_path::avx512) {
-            fill_row_heights_avx512(heights, row, odd_square(x), columns);
-            continue;
-        }
-#else
-        (void)path;
-#endif
-        fill_row_heights_baseline(heights, row, odd_square(x), columns);
-    }
+const profile_geometry& geometry() {
+    static const std::unique_ptr<const profile_geometry> once = make_geometry();
+    return *once;
+}
+
+// The ring table fills the scratch field: borrowed memory rather than fresh, which
+// would cost page faults that outweigh the table.
+static_assert(WEIGHT_SLOTS * sizeof(ring_entry) <= COLUMN_COUNT * sizeof(float));
+
+}  // namespace
+
+void fill_profile_heights(const shape_params& p, const terrain_fields& fields) {
+    fill_profile_heights_with(p, fields, chosen_vector_path());
+}
+
+void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path) {
+    // The ring weight of every distance that occurs, once each: cos and pow are
+    // nearly all of the work. Slots that never occur are never read.
+    const profile_geometry& g = geometry();
+    auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_b);
+    for (int i = 0; i < DISTANCES; ++i)
+        ring[g.slot[i]] = {ring_weight(g.R[i], p.ring_frequency, p.ring_exponent), g.R[i]};
+
+    const profile_columns columns{g.sy, g.ny, ring};
+    // The AVX2 path has no kernel of its own here: it takes the baseline.
+    const auto fill_row = path == vector_path::avx512 ? fill_row_heights_avx512 : fill_row_heights_baseline;
+    for (int x = 0; x < MAP_SIZE; ++x)
+        fill_row(fields.height + column_index(x, 0), make_row_profile(p, x), odd_square(x), columns);
 }

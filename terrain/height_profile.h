@@ -9,7 +9,10 @@
 
 #include <cstdint>
 
-enum class vector_path;  // terrain/vector_path.h
+#include "terrain/terrain_fields.h"
+
+class random_source;     // numerics/rng.h
+enum class vector_path;  // platform/vector_path.h
 
 /// The eighteen shape parameters, each in the precision it is kept in, plus the
 /// x-differences of the bilinear blend. Corner arrays are ordered 00, 10, 01, 11
@@ -44,7 +47,9 @@ struct row_profile {
 
 /// Shape parameters from the eighteen draws r[0..17] (draws 1 to 18, each in [0, 1)).
 shape_params shape_params_from_draws(const double r[18]);
-/// Draws the eighteen shape parameters from rng_unit, in their fixed order.
+/// Draws the eighteen shape parameters from source, in their fixed order.
+shape_params draw_shape_params(random_source& source);
+/// The same from the process-wide source.
 shape_params draw_shape_params();
 
 /// Blend factor for t in [0, 1): folds the ends toward 0.5 so that factors join
@@ -63,11 +68,12 @@ row_profile make_row_profile(const shape_params& p, int x);
 /// Height of column y (0..511) of a row: the ring weight blends low and high profile.
 float profile_height(const row_profile& row, int y, float ring_frequency, float ring_exponent);
 
-/// Writes profile_height of every column into height_field, bit for bit, but
+/// Writes profile_height of every column into fields.height, bit for bit, but
 /// evaluates cos and pow once per distinct distance instead of once per column.
-/// Uses noise_field_b as its scratch space.
-void fill_profile_heights(const shape_params& p);
+/// Overwrites fields.noise_b, its scratch; reads and writes no other field.
+void fill_profile_heights(const shape_params& p, const terrain_fields& fields);
 /// fill_profile_heights on the given vector path, which must be supported.
-void fill_profile_heights_with(const shape_params& p, vector_path path);
+void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path);
 /// The same, one profile_height per column: the reference for fill_profile_heights.
-void fill_profile_heights_plain(const shape_params& p);
+/// Writes fields.height only.
+void fill_profile_heights_plain(const shape_params& p, const terrain_fields& fields);

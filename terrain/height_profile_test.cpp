@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "numerics/rng.h"
-#include "terrain/vector_path.h"
-#include "terrain/vector_path_test.h"
+#include "terrain/vector_paths_test.h"
 #include "volume/volume.h"
 
 // Maps are reproducible only with the exact rounding points, and many one-point
@@ -135,7 +134,7 @@ TEST(ShapeParams, EachDrawIsRoundedOnceAfterItsArithmetic) {
 
 TEST(ProfileHeight, SeedOneHeightsBeforeNoiseMatchTheWorkedValues) {
     rng_seed(1);
-    fill_profile_heights(draw_shape_params());
+    fill_profile_heights(draw_shape_params(), volume_terrain_fields());
     EXPECT_NEAR(height_field[column_index(0, 0)], 25.6144, 1e-4);
     EXPECT_NEAR(height_field[column_index(511, 511)], 25.6729, 1e-4);
     EXPECT_NEAR(height_field[column_index(100, 200)], 4.6977, 1e-4);
@@ -218,14 +217,35 @@ TEST(ProfileHeight, WholeMapFillAgreesWithOneColumnAtATime) {
         double r[18];
         for (double& d : r) d = set == 0 ? 0.0 : set == 1 ? 0xffffffffp-32 : rng_unit();
         const shape_params p = shape_params_from_draws(r);
-        fill_profile_heights_plain(p);
+        fill_profile_heights_plain(p, volume_terrain_fields());
         std::copy(height_field, height_field + COLUMN_COUNT, plain.begin());
         for (vector_path path : supported_paths()) {
             std::fill_n(height_field, COLUMN_COUNT, 0.0f);
-            fill_profile_heights_with(p, path);
+            fill_profile_heights_with(p, volume_terrain_fields(), path);
             ASSERT_EQ(std::memcmp(plain.data(), height_field, COLUMN_COUNT * sizeof(float)), 0)
-                << path_name(path) << ", draw set " << set;
+                << vector_path_name(path) << ", draw set " << set;
         }
     }
     clear_volume();
+}
+
+TEST(ProfileHeight, WholeMapFillWritesTheHeightsAndOnlyItsScratchBesides) {
+    // Fields of the caller's own, not the volume's: the fill writes the heights,
+    // may overwrite noise_b, and leaves noise_a and the column heights alone.
+    rng_seed(9);
+    const shape_params p = draw_shape_params();
+    std::vector<float> plain(COLUMN_COUNT), height(COLUMN_COUNT), noise_a(COLUMN_COUNT), noise_b(COLUMN_COUNT);
+    std::vector<std::int32_t> heights(COLUMN_COUNT);
+    fill_profile_heights_plain(p, {plain.data(), nullptr, nullptr, nullptr});
+    for (vector_path path : supported_paths()) {
+        std::fill(noise_a.begin(), noise_a.end(), 1.25f);
+        std::fill(noise_b.begin(), noise_b.end(), 1.25f);
+        std::fill(heights.begin(), heights.end(), 17);
+        fill_profile_heights_with(p, {height.data(), noise_a.data(), noise_b.data(), heights.data()}, path);
+        EXPECT_EQ(height, plain) << vector_path_name(path);
+        EXPECT_TRUE(std::all_of(noise_a.begin(), noise_a.end(), [](float v) { return v == 1.25f; }))
+            << vector_path_name(path);
+        EXPECT_TRUE(std::all_of(heights.begin(), heights.end(), [](std::int32_t h) { return h == 17; }))
+            << vector_path_name(path);
+    }
 }

@@ -1,6 +1,8 @@
 // Map generation: the terrain, then (with -d) the start-region outlines.
 #pragma once
 
+#include <cstdint>
+
 /// Runs generate_terrain and, when debug_regions is not 0, paints the blue and
 /// green start-region outlines into color_map. Touches nothing else.
 void generate_map();
@@ -14,3 +16,8 @@ void finish_map_row(int x);
 
 /// The same with generate_terrain_plain: the reference for generate_map.
 void generate_map_plain();
+
+/// Paints the two outlines into colours, which hold words_per_column words per
+/// column in column index order: 64 for the voxels of color_map, 1 for one word
+/// per column. Only the outline columns' words change.
+void paint_start_regions(std::uint32_t* colours, int words_per_column);

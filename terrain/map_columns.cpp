@@ -1,21 +1,28 @@
 #include "terrain/map_columns.h"
 
-#include <mutex>
+#include <memory>
 
 #include "numerics/rng.h"
 #include "terrain/map.h"
+#include "terrain/terrain.h"
 
-// For now the map is made in the process-wide volume, one call at a time.
+// The stages of generate_map on fields of the call's own: the heights, the column
+// heights straight into out, the colour noise, and one colour word per column
+// instead of 64. No voxel is made: the volume's solid_map and color_map are never
+// touched, nor is any other process-wide array.
+void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& out, map_workspace& work) {
+    random_source source;
+    rng_seed(source, static_cast<std::uint32_t>(seed));
+    const terrain_fields fields{work.height, work.noise_a, work.noise_b, out.heights};
+    shape_heights(fields, source);
+    fill_column_heights(fields);
+    add_colour_noise(fields, source);
+    colour_column_words(fields, out.colours);
+    if (start_regions) paint_start_regions(out.colours, 1);
+}
+
 void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& out) {
-    static std::mutex volume_in_use;
-    const std::lock_guard<std::mutex> lock(volume_in_use);
-    clear_volume();
-    debug_regions = start_regions ? 1 : 0;
-    rng_seed(static_cast<std::uint32_t>(seed));
-    generate_map();
-    for (std::size_t column = 0; column < COLUMN_COUNT; ++column) {
-        out.heights[column] = column_height[column];
-        out.colours[column] = color_map[column * MAP_DEPTH];
-    }
-    clear_volume();
+    // Left uninitialised: every stage overwrites what it reads.
+    const std::unique_ptr<map_workspace> work(new map_workspace);
+    generate_map_columns(seed, start_regions, out, *work);
 }

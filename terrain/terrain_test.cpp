@@ -22,7 +22,7 @@ TEST(SolidColumns, EveryColumnIsSolidFromTheBottomUpToItsHeight) {
     clear_volume();
     const float heights[] = {0.99f, -1.5f, 5.9f, 62.5f, 70.2f};
     for (std::size_t c = 0; c < COLUMN_COUNT; ++c) height_field[c] = heights[c % 5];
-    fill_solid_columns();
+    fill_solid_columns(volume_terrain_fields(), solid_map);
     const int solid_voxels[] = {1, 1, 6, 63, 64};
     for (std::size_t c = 0; c < 10; ++c) {
         const std::uint8_t* column = solid_map + c * MAP_DEPTH;
@@ -85,13 +85,17 @@ TEST(SolidColumns, WholeMapAgreesWithVoxelByVoxel) {
             const float near_integer = static_cast<float>(int(c % 131) - 2) + (round == 0 ? 0.0f : -0.25f);
             height_field[c] = c % 2 ? height(random) : near_integer;
         }
-        fill_solid_columns_plain();
+        fill_solid_columns_plain(volume_terrain_fields(), solid_map);
         std::copy(solid_map, solid_map + VOXEL_COUNT, plain.begin());
         std::copy(column_height, column_height + COLUMN_COUNT, plain_heights.begin());
         std::fill_n(solid_map, VOXEL_COUNT, 7);
         std::fill_n(column_height, COLUMN_COUNT, -1);
-        fill_solid_columns();
+        fill_solid_columns(volume_terrain_fields(), solid_map);
         ASSERT_EQ(std::memcmp(plain.data(), solid_map, VOXEL_COUNT), 0) << "round " << round;
+        ASSERT_EQ(std::memcmp(plain_heights.data(), column_height, COLUMN_COUNT * 4), 0) << "round " << round;
+        // Column heights alone, without the voxels.
+        std::fill_n(column_height, COLUMN_COUNT, -1);
+        fill_column_heights(volume_terrain_fields());
         ASSERT_EQ(std::memcmp(plain_heights.data(), column_height, COLUMN_COUNT * 4), 0) << "round " << round;
     }
     clear_volume();
