@@ -5,7 +5,6 @@
 // map to map, as they do for a server that makes a new map every round.
 #include <benchmark/benchmark.h>
 
-#include <memory>
 #include <vector>
 
 #include "library/vxl_map.h"
@@ -23,9 +22,9 @@ void BM_MakeVxlMap(benchmark::State& state) {
 }
 BENCHMARK(BM_MakeVxlMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Threads(1)->Threads(2);
 
-// The columns and the file's buffer kept from one map to the next.
+// The working memory and the file's buffer kept from one map to the next.
 void BM_MakeVxlMapReused(benchmark::State& state) {
-    const auto work = std::make_unique<map_columns>();
+    const fresh_vxl_map_work work;
     std::vector<std::uint8_t> file;
     std::int32_t seed = 1 + std::int32_t(state.thread_index()) * 1000003;
     for (auto _ : state) {

@@ -43,21 +43,26 @@ int report_missing_value(const char* last_word, const char* program) {
     return EXIT_USAGE;
 }
 
-// Makes the map of seed and writes its file to output safely: the columns and then
-// the file are made in memory fresh from the system (in huge pages as far as they
-// fill them, mapped at once rather than a page fault at a time), and the file goes
-// to output in one write. Nothing process-wide is touched, the voxel volume least
-// of all, so the run takes a few MiB. Returns true when the whole file is on disk;
-// otherwise false with the reason in *reason, and a file that stood at output is
-// untouched.
+// Makes the map of seed and writes its file to output safely. The map is made in
+// memory fresh from the system (in huge pages as far as it fills them, mapped at
+// once rather than a page fault at a time), its file is encoded into the
+// generator's workspace, idle by then, and goes to output in one write. Nothing
+// process-wide is touched, the voxel volume least of all, so the run takes a few
+// MiB. Returns true when the whole file is on disk; otherwise false with the
+// reason in *reason, and a file that stood at output is untouched.
 bool write_map_file(std::int32_t seed, bool start_regions, const char* output, std::string* reason) {
     try {
-        const fresh_map_columns columns;
-        const std::size_t size = prepare_vxl_map(seed, start_regions, *columns);
+        const fresh_vxl_map_work work;
+        prepare_vxl_map(seed, start_regions, *work);
+        const std::span<std::uint8_t> idle = idle_workspace(*work);
+        std::size_t size = encode_prepared_vxl_map(*work, idle);
+        if (size != 0) return safe_write_file(output, idle.data(), size, reason);
+        // A file larger than the workspace, which no seed is known to make.
+        size = prepared_vxl_map_size(*work);
         const file_buffer file = reserve_file_buffer(size);
         if (!file) throw std::bad_alloc();
         ready_file_buffer(file.get(), size);
-        encode_prepared_vxl_map(*columns, {file.get(), size});
+        encode_prepared_vxl_map(*work, {file.get(), size});
         return safe_write_file(output, file.get(), size, reason);
     } catch (const std::bad_alloc&) {
         *reason = std::strerror(ENOMEM);

@@ -76,7 +76,7 @@ TEST(MakeVxlMap, ReusedColumnsAndBufferGiveEachSeedItsOwnFile) {
     // Sizes that grow and shrink from one map to the next, so a stale tail or a
     // column left from the map before would show.
     const std::int32_t seeds[] = {12345, 7, 1000, -1, 12345};
-    const auto work = std::make_unique<map_columns>();
+    const auto work = std::make_unique<vxl_map_work>();
     bytes out(3 << 20, 0xA5);
     for (const std::int32_t seed : seeds) {
         for (const bool start_regions : {true, false}) {
@@ -88,9 +88,10 @@ TEST(MakeVxlMap, ReusedColumnsAndBufferGiveEachSeedItsOwnFile) {
     }
 }
 
-TEST(MakeVxlMap, PreparedMapIsEncodedIntoTheCallersMemoryOnlyWhereItFits) {
-    const auto work = std::make_unique<map_columns>();
-    const std::size_t size = prepare_vxl_map(1, false, *work);
+TEST(MakeVxlMap, PreparedMapIsEncodedOnlyWhereItFitsAndInTheIdleWorkspaceToo) {
+    const fresh_vxl_map_work work;
+    prepare_vxl_map(1, false, *work);
+    const std::size_t size = prepared_vxl_map_size(*work);
     EXPECT_EQ(size, 2097536u);  // seed 1's file
     bytes out(size + 8, 0xEE);
     EXPECT_EQ(encode_prepared_vxl_map(*work, {out.data(), size - 1}), 0u) << "one byte short";
@@ -99,6 +100,12 @@ TEST(MakeVxlMap, PreparedMapIsEncodedIntoTheCallersMemoryOnlyWhereItFits) {
     EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(size), out.end(), 0xEE), 8) << "written beyond the file";
     out.resize(size);
     EXPECT_TRUE(out == make_vxl_map(1, false));
+
+    // What the run does: the file in the workspace the columns were made with.
+    const std::span<std::uint8_t> idle = idle_workspace(*work);
+    ASSERT_GE(idle.size(), size);
+    ASSERT_EQ(encode_prepared_vxl_map(*work, idle), size);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), idle.begin())) << "the columns were overwritten";
 }
 
 TEST(MakeVxlMap, ThreadsAtOnceMakeTheSameFilesAsOneThread) {
