@@ -54,16 +54,9 @@ bool write_map_file(std::int32_t seed, bool start_regions, const char* output, s
     try {
         const fresh_vxl_map_work work;
         prepare_vxl_map(seed, start_regions, *work);
-        const std::span<std::uint8_t> idle = idle_workspace(*work);
-        std::size_t size = encode_prepared_vxl_map(*work, idle);
-        if (size != 0) return safe_write_file(output, idle.data(), size, reason);
-        // A file larger than the workspace, which no seed is known to make.
-        size = prepared_vxl_map_size(*work);
-        const file_buffer file = reserve_file_buffer(size);
-        if (!file) throw std::bad_alloc();
-        ready_file_buffer(file.get(), size);
-        encode_prepared_vxl_map(*work, {file.get(), size});
-        return safe_write_file(output, file.get(), size, reason);
+        file_buffer spare;
+        const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+        return safe_write_file(output, file.data(), file.size(), reason);
     } catch (const std::bad_alloc&) {
         *reason = std::strerror(ENOMEM);
         return false;

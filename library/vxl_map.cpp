@@ -29,15 +29,31 @@ std::span<std::uint8_t> idle_workspace(vxl_map_work& work) {
     return {reinterpret_cast<std::uint8_t*>(&work.workspace), sizeof(work.workspace)};
 }
 
+// Encoding into the workspace first spares a pass over the columns to measure the
+// file, and a pass over the caller's memory to clear it before the file is copied
+// there.
+std::span<const std::uint8_t> encode_vxl_map_in_work(vxl_map_work& work, file_buffer& spare) {
+    const std::span<std::uint8_t> idle = idle_workspace(work);
+    const std::size_t size = encode_prepared_vxl_map(work, idle);
+    if (size != 0) return idle.first(size);
+    const std::size_t needed = prepared_vxl_map_size(work);
+    spare = reserve_file_buffer(needed);
+    if (!spare) throw std::bad_alloc();
+    ready_file_buffer(spare.get(), needed);
+    return {spare.get(), encode_prepared_vxl_map(work, {spare.get(), needed})};
+}
+
 void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std::vector<std::uint8_t>& out) {
     prepare_vxl_map(seed, start_regions, work);
-    out.resize(prepared_vxl_map_size(work));  // every byte is written below: what stood there does not matter
-    encode_prepared_vxl_map(work, out);
+    file_buffer spare;
+    const std::span<const std::uint8_t> file = encode_vxl_map_in_work(work, spare);
+    out.assign(file.begin(), file.end());
 }
 
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
     const fresh_vxl_map_work work;  // 5 MiB: too much for the stack of every thread that may call this
-    std::vector<std::uint8_t> bytes;
-    make_vxl_map(seed, start_regions, *work, bytes);
-    return bytes;
+    prepare_vxl_map(seed, start_regions, *work);
+    file_buffer spare;
+    const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+    return {file.begin(), file.end()};
 }

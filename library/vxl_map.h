@@ -59,3 +59,10 @@ std::size_t encode_prepared_vxl_map(const vxl_map_work& work, std::span<std::uin
 /// The generator's workspace in work as bytes, 3 MiB: free for the file once the
 /// map is prepared, until the next map. A generated map's file takes about 2 MiB.
 std::span<std::uint8_t> idle_workspace(vxl_map_work& work);
+
+/// The file of the map prepared in work, encoded where it costs least: in work's
+/// idle workspace, which the file of every generated map known fits, or else in
+/// spare, which is then given fresh memory of the file's size. Valid until work's
+/// next map or spare's end. Throws std::bad_alloc when spare is needed and no
+/// memory is to be had.
+std::span<const std::uint8_t> encode_vxl_map_in_work(vxl_map_work& work, file_buffer& spare);

@@ -102,10 +102,31 @@ TEST(MakeVxlMap, PreparedMapIsEncodedOnlyWhereItFitsAndInTheIdleWorkspaceToo) {
     EXPECT_TRUE(out == make_vxl_map(1, false));
 
     // What the run does: the file in the workspace the columns were made with.
-    const std::span<std::uint8_t> idle = idle_workspace(*work);
-    ASSERT_GE(idle.size(), size);
-    ASSERT_EQ(encode_prepared_vxl_map(*work, idle), size);
-    EXPECT_TRUE(std::equal(out.begin(), out.end(), idle.begin())) << "the columns were overwritten";
+    file_buffer spare;
+    const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+    EXPECT_EQ(file.data(), idle_workspace(*work).data());
+    EXPECT_FALSE(spare) << "memory taken for a file that fits the workspace";
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), out.begin(), out.end())) << "the columns were overwritten";
+}
+
+TEST(MakeVxlMap, FileLargerThanTheWorkspaceGetsMemoryOfItsOwn) {
+    // No seed is known to make one: columns alternately floor and solid to the
+    // top, each tall one with 63 colours, make a file of some 33 MiB.
+    const fresh_vxl_map_work work;
+    for (int x = 0; x < MAP_SIZE; ++x) {
+        for (int y = 0; y < MAP_SIZE; ++y) {
+            (*work).columns.heights[column_index(x, y)] = (x + y) % 2 ? 63 : 0;
+            (*work).columns.colours[column_index(x, y)] = 0x80000000u | std::uint32_t(column_index(x, y));
+        }
+    }
+    bytes expected(prepared_vxl_map_size(*work));
+    ASSERT_GT(expected.size(), idle_workspace(*work).size());
+    ASSERT_EQ(encode_prepared_vxl_map(*work, expected), expected.size());
+    file_buffer spare;
+    const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+    ASSERT_TRUE(spare);
+    EXPECT_EQ(file.data(), spare.get());
+    EXPECT_TRUE(std::equal(file.begin(), file.end(), expected.begin(), expected.end()));
 }
 
 TEST(MakeVxlMap, ThreadsAtOnceMakeTheSameFilesAsOneThread) {
