@@ -18,6 +18,7 @@ std::uint32_t lcg_step(std::uint32_t& state) {
 
 }  // namespace
 
+// The one way in to a random_source's members, for this file alone.
 struct rng_access {
     static std::uint32_t* state(random_source& s) { return s.state_; }
     static const std::uint32_t* state(const random_source& s) { return s.state_; }

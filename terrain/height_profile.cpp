@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cassert>
+#include <array>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
 #include "numerics/rng.h"
 #include "platform/vector_path.h"
@@ -172,48 +170,33 @@ namespace {
 // y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
 // of its values occur, against 262,144 columns. The kernels take both R and the
 // weight from a table by slot (n - 2) / 8, and so evaluate no square root either.
-std::int32_t odd_square(int i) {
+constexpr std::int32_t odd_square(int i) {
     const int j = i < 256 ? i : 511 - i;
     return (2 * j + 1) * (2 * j + 1);
 }
 
-// What every map shares: per column y its blend factor and odd square, and each
-// distance that occurs, R by slot in the order of first occurrence. Made once, on
-// first use, and never changed, so any number of threads may read it.
-constexpr int DISTANCES = 20604;
-struct profile_geometry {
-    double sy[MAP_SIZE];
-    std::int32_t ny[MAP_SIZE];
-    std::int32_t slot[DISTANCES];
-    double R[DISTANCES];
-};
-
-std::unique_ptr<const profile_geometry> make_geometry() {
-    auto made = std::make_unique<profile_geometry>();
-    profile_geometry& g = *made;
-    for (int y = 0; y < MAP_SIZE; ++y) {
-        g.sy[y] = column_blend(y);
-        g.ny[y] = odd_square(y);
-    }
-    std::vector<bool> seen(WEIGHT_SLOTS);
-    int count = 0;
+// Whether each slot occurs, found by the compiler: the same for every map.
+constexpr std::array<bool, WEIGHT_SLOTS> occurring_slots() {
+    std::array<bool, WEIGHT_SLOTS> occurs{};
     for (int jx = 0; jx < 256; ++jx)
-        for (int jy = jx; jy < 256; ++jy) {
-            const int slot = weight_slot(odd_square(jx) + odd_square(jy));
-            if (seen[slot]) continue;
-            seen[slot] = true;
-            g.slot[count] = slot;
-            g.R[count] = centre_distance(offset_square(jx), centre_offset(jy));
-            ++count;
-        }
-    assert(count == DISTANCES);
-    return made;
+        for (int jy = jx; jy < 256; ++jy) occurs[weight_slot(odd_square(jx) + odd_square(jy))] = true;
+    return occurs;
 }
+constexpr int DISTANCES = 20604;
 
-const profile_geometry& geometry() {
-    static const std::unique_ptr<const profile_geometry> once = make_geometry();
-    return *once;
-}
+// The slots that occur, in ascending order. A count other than DISTANCES stops
+// the build: more would write past the array, fewer reach the throw.
+constexpr std::array<std::int32_t, DISTANCES> SLOTS = [] {
+    constexpr std::array<bool, WEIGHT_SLOTS> occurs = occurring_slots();
+    std::array<std::int32_t, DISTANCES> slots{};
+    int count = 0;
+    for (int slot = 0; slot < WEIGHT_SLOTS; ++slot)
+        if (occurs[slot]) slots[count++] = slot;
+    return count == DISTANCES ? slots : throw "fewer distances than counted";
+}();
+
+// R of the columns in slot: float(sqrt(dy * dy + dx2)) with dy * dy + dx2 = n / 2^18.
+double slot_distance(std::int32_t slot) { return static_cast<float>(std::sqrt((8 * slot + 2) * 0x1p-18)); }
 
 // The ring table fills the scratch field: borrowed memory rather than fresh, which
 // would cost page faults that outweigh the table.
@@ -228,12 +211,19 @@ void fill_profile_heights(const shape_params& p, const terrain_fields& fields) {
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path) {
     // The ring weight of every distance that occurs, once each: cos and pow are
     // nearly all of the work. Slots that never occur are never read.
-    const profile_geometry& g = geometry();
     auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_b);
-    for (int i = 0; i < DISTANCES; ++i)
-        ring[g.slot[i]] = {ring_weight(g.R[i], p.ring_frequency, p.ring_exponent), g.R[i]};
+    for (const std::int32_t slot : SLOTS) {
+        const double R = slot_distance(slot);
+        ring[slot] = {ring_weight(R, p.ring_frequency, p.ring_exponent), R};
+    }
 
-    const profile_columns columns{g.sy, g.ny, ring};
+    double sy[MAP_SIZE];
+    std::int32_t ny[MAP_SIZE];
+    for (int y = 0; y < MAP_SIZE; ++y) {
+        sy[y] = column_blend(y);
+        ny[y] = odd_square(y);
+    }
+    const profile_columns columns{sy, ny, ring};
     // The AVX2 path has no kernel of its own here: it takes the baseline.
     const auto fill_row = path == vector_path::avx512 ? fill_row_heights_avx512 : fill_row_heights_baseline;
     for (int x = 0; x < MAP_SIZE; ++x)

@@ -15,7 +15,7 @@
 // kept by slot (n - 2) / 8.
 constexpr int WEIGHT_SLOTS = (2 * 511 * 511 - 2) / 8 + 1;
 /// slot of the distance of n
-inline int weight_slot(int n) { return (n - 2) / 8; }
+constexpr int weight_slot(int n) { return (n - 2) / 8; }
 
 /// The ring weight of a distance and the distance R itself (a float, widened).
 struct ring_entry {

@@ -12,7 +12,7 @@
 #include "volume/volume.h"  // COLUMN_COUNT
 
 /// Generator order, column (x, y) at x * 512 + y.
-struct map_columns {
+struct alignas(64) map_columns {
     std::int32_t heights[COLUMN_COUNT];   ///< column_height of every column
     std::uint32_t colours[COLUMN_COUNT];  ///< its colour word, start regions painted in
 };
@@ -20,7 +20,7 @@ struct map_columns {
 /// The working memory of one call: three planar fields, 3 MiB. Its content between
 /// calls means nothing. A caller that makes many maps keeps one per thread and
 /// hands it to each call, which spares mapping and clearing fresh pages every time.
-struct map_workspace {
+struct alignas(64) map_workspace {
     float height[COLUMN_COUNT];
     float noise_a[COLUMN_COUNT];
     float noise_b[COLUMN_COUNT];

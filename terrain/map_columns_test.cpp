@@ -11,6 +11,7 @@
 
 #include "numerics/rng.h"
 #include "terrain/map.h"
+#include "terrain/vector_paths_test.h"
 #include "volume/volume.h"
 
 namespace {
@@ -57,6 +58,21 @@ TEST(MapColumns, SameColumnsAsThePlainVolumeForManySeeds) {
         for (bool regions : {false, true})
             EXPECT_EQ(first_difference(*plain_volume_columns(seed, regions), *columns_of(seed, regions)), "")
                 << "seed " << seed << (regions ? " -d" : "");
+}
+
+TEST(MapColumns, EveryVectorPathGivesTheSameColumns) {
+    // The whole map with the chosen path pinned to each one the processor can run,
+    // as tests and benchmarks may pin it; the path chosen before is pinned again after.
+    const vector_path chosen = chosen_vector_path();
+    for (const std::int32_t seed : {1, -77}) {
+        const auto plain = plain_volume_columns(seed, true);
+        for (vector_path path : supported_paths()) {
+            pin_vector_path(path);
+            EXPECT_EQ(first_difference(*plain, *columns_of(seed, true)), "")
+                << "seed " << seed << ", " << vector_path_name(path);
+        }
+    }
+    pin_vector_path(chosen);
 }
 
 TEST(MapColumns, SeedOneGivesTheKnownColumnsAndOutlines) {
