@@ -1,17 +1,18 @@
 #include "driver/driver.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 #include "driver/options.h"
 #include "driver/seed.h"
+#include "library/vxl_map.h"
+#include "mapfile/file_buffer.h"
 #include "mapfile/safe_write.h"
-#include "mapfile/vxl_writer.h"
-#include "numerics/rng.h"
-#include "terrain/map.h"
-#include "volume/volume.h"
 
 namespace {
 
@@ -42,12 +43,33 @@ int report_missing_value(const char* last_word, const char* program) {
     return EXIT_USAGE;
 }
 
+// Makes the map of seed and writes its file to output safely. The map is made in
+// memory fresh from the system (in huge pages as far as it fills them, mapped at
+// once rather than a page fault at a time), its file is encoded into the
+// generator's workspace, idle by then, and goes to output in one write. Nothing
+// process-wide is touched, the voxel volume least of all, so the run takes a few
+// MiB. Returns true when the whole file is on disk; otherwise false with the
+// reason in *reason, and a file that stood at output is untouched.
+bool write_map_file(std::int32_t seed, bool start_regions, const char* output, std::string* reason) {
+    try {
+        const fresh_vxl_map_work work;
+        prepare_vxl_map(seed, start_regions, *work);
+        file_buffer spare;
+        const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+        return safe_write_file(output, file.data(), file.size(), reason);
+    } catch (const std::bad_alloc&) {
+        *reason = std::strerror(ENOMEM);
+        return false;
+    }
+}
+
 }  // namespace
 
 int run_mapgen(int argc, char** argv) {
     // The clock is read once, before the options, and cut to 32 bits.
     std::int32_t seed = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::time(nullptr)));
     const char* output = DEFAULT_OUTPUT;
+    bool start_regions = false;
     const char* program = argc > 0 && argv[0] ? argv[0] : "mapgen";
     const char* last_word = argc > 1 ? argv[argc - 1] : nullptr;
 
@@ -68,7 +90,7 @@ int run_mapgen(int argc, char** argv) {
             free_options(options);
             return 0;
         }
-        if (letter == 'd') debug_regions = 1;
+        if (letter == 'd') start_regions = true;
         if (letter == 'o') output = parameter;
         if (letter == 's') seed = read_seed(parameter);
     }
@@ -79,14 +101,10 @@ int run_mapgen(int argc, char** argv) {
     std::FILE* const console = names_standard_output(output) ? stderr : stdout;
     std::fprintf(console, "Generating to '%s' using seed '%d'\n", output, int(seed));
     std::fflush(console);
-    rng_seed(static_cast<std::uint32_t>(seed));
-    // generate_map, then write_vxl_map, with the colouring (and the start regions)
-    // done x-row by x-row, each row just before its records are encoded: the same
-    // volume and the same file, with the colours still in the cache when they are
-    // read. The work fields, idle by then, hold the writer's tables.
-    shape_map();
+    // The file generate_map and write_vxl_map make of the seeded volume, made from
+    // the map's columns instead: the same bytes.
     std::string reason;
-    if (!write_vxl_map_finishing_rows(output, &reason, work_field_storage(), finish_map_row)) {
+    if (!write_map_file(seed, start_regions, output, &reason)) {
         std::fprintf(stderr, "mapgen: cannot write '%s': %s\n", output, reason.c_str());
         free_options(options);
         return EXIT_FAILED;

@@ -39,6 +39,19 @@ std::string generating(const std::string& path, std::int32_t seed) {
     return "Generating to '" + path + "' using seed '" + std::to_string(seed) + "'\n";
 }
 
+// GCC says so with a macro, clang with a feature test.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UNDER_ADDRESS_SANITIZER = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool UNDER_ADDRESS_SANITIZER = true;
+#else
+constexpr bool UNDER_ADDRESS_SANITIZER = false;
+#endif
+#else
+constexpr bool UNDER_ADDRESS_SANITIZER = false;
+#endif
+
 std::int32_t now_as_seed() { return static_cast<std::int32_t>(static_cast<std::uint32_t>(std::time(nullptr))); }
 
 // Walks a file as a chain of VXL column records; returns how many whole records it
@@ -195,6 +208,18 @@ TEST(MapgenCli, WrittenMapIsWholeAndTheSameForTheSameSeed) {
     const std::string a = read_file(dir.file("a.vxl"));
     EXPECT_EQ(count_vxl_records(a), 262144);
     EXPECT_TRUE(a == read_file(dir.file("b.vxl"))) << "same seed, same bytes";
+}
+
+// The run makes its map as a height and a colour per column: it never fills the
+// 84 MiB voxel volume, and takes a few MiB in all (under 16 in a plain build).
+TEST(MapgenCli, RunTakesFarLessMemoryThanTheVoxelVolume) {
+    if (UNDER_ADDRESS_SANITIZER) GTEST_SKIP() << "the sanitizer's own memory would be measured too";
+    temp_dir dir;
+    for (const words& line : {words{"-s", "1", "-o", "map.vxl"}, words{"-d", "-s", "-1", "-o", "map.vxl"}}) {
+        const process_result r = mapgen(line, dir.path());
+        ASSERT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_LT(r.max_rss_kb, 32 * 1024) << "the run filled memory the size of the volume";
+    }
 }
 
 TEST(MapgenCli, MapSentToStdoutIsAloneThereAndTheLinesGoToStderr) {
