@@ -133,13 +133,6 @@ inline column_mask flip_solid_column(std::uint8_t* column) {
 }
 
 /// Exchanges word z and word 63 - z of the 64 color_map words at column.
-/// true when all 64 colour words of the column are equal
-inline bool is_one_colour(const std::uint32_t* column) {
-    std::uint32_t differ = 0;
-    for (int z = 1; z < 64; ++z) differ |= column[z] ^ column[0];
-    return differ == 0;
-}
-
 inline void flip_colour_column(std::uint32_t* column) {
     for (int z = 0; z < 32; ++z) {
         const std::uint32_t t = column[z];

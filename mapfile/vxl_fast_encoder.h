@@ -56,10 +56,3 @@ class vxl_row_encoder {
 /// the file's bytes may lie in it); the rest comes fresh from the system. When no
 /// memory is to be had for them, bytes is empty.
 vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch = {});
-
-/// Appends the record of column (x, y) of the volume as it stands (file
-/// orientation), byte for byte what encode_vxl_column appends.
-void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out);
-
-/// Same effect as flip_volume, with whole columns in vector registers.
-void flip_volume_fast();
