@@ -116,21 +116,13 @@ inline column_mask flip_solid_column_sse2(std::uint8_t* column) {
 
 // ---- the ones to use
 
-inline column_mask solid_mask(const std::uint8_t* column) {
 #if defined(__SSE2__)
-    return solid_mask_sse2(column);
+inline column_mask solid_mask(const std::uint8_t* column) { return solid_mask_sse2(column); }
+inline column_mask flip_solid_column(std::uint8_t* column) { return flip_solid_column_sse2(column); }
 #else
-    return solid_mask_words(column);
+inline column_mask solid_mask(const std::uint8_t* column) { return solid_mask_words(column); }
+inline column_mask flip_solid_column(std::uint8_t* column) { return flip_solid_column_words(column); }
 #endif
-}
-
-inline column_mask flip_solid_column(std::uint8_t* column) {
-#if defined(__SSE2__)
-    return flip_solid_column_sse2(column);
-#else
-    return flip_solid_column_words(column);
-#endif
-}
 
 /// Exchanges word z and word 63 - z of the 64 color_map words at column.
 inline void flip_colour_column(std::uint32_t* column) {

@@ -14,12 +14,6 @@
 
 #include <immintrin.h>
 
-// GCC 12's own intrinsics (the conversions, insertf64x4) start from an "undefined"
-// vector that it then reports as maybe uninitialised; nothing of it is read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 namespace {
 
 // lerp(a, b, t) = (b - a) * t + a.
