@@ -9,14 +9,14 @@
 
 #include <string>
 
-// An inline namespace, invisible to callers, while terrain/vector_path.cpp still
-// defines functions of the same names on an enum of its own: it keeps the two
-// apart at link time. Drop it once that file is gone.
-inline namespace platform_vector_path {
-
 /// The paths in order of width; a wider one is supported only where every
 /// narrower one is.
 enum class vector_path { baseline, avx2, avx512 };
+
+// The functions sit in an inline namespace, invisible to callers, while
+// terrain/vector_path.cpp still defines functions of the same names on an enum of
+// its own: it keeps the two apart at link time. Drop it once that file is gone.
+inline namespace platform_vector_path {
 
 /// Whether this build, on this processor, can run path (baseline: always). avx2
 /// means AVX2; avx512 means AVX2 and AVX-512 F and BW, with the system saving the
