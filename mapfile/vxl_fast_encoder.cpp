@@ -166,7 +166,8 @@ std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, colour_col
 // How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
 constexpr int COLOUR_PREFETCH = 8;
 
-// A column's top is top_byte (vxl_fast_encoder_kernels.h). Run of a column whose record needs the masks: not ground, solid to the top (the
+// A column's top is its top_byte (vxl_fast_encoder_kernels.h). GENERAL is the run
+// of a column whose record needs the masks: not ground, solid to the top (the
 // voxel at z = 0 is the hidden-voxel case), or beside a column that is not ground.
 constexpr std::uint8_t GENERAL = 0xFF;
 
