@@ -12,7 +12,7 @@
 #include <string>
 
 #include "mapfile/safe_write.h"
-#include "mapfile/vxl_fast_encoder.h"
+#include "mapfile/vxl_fast_encoder_reference.h"
 #include "volume/volume.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mapfile/vxl_fast_encoder.h"
+#include "mapfile/vxl_fast_encoder_reference.h"
 #include "mapfile/vxl_writer.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"

@@ -116,30 +116,15 @@ inline column_mask flip_solid_column_sse2(std::uint8_t* column) {
 
 // ---- the ones to use
 
-inline column_mask solid_mask(const std::uint8_t* column) {
 #if defined(__SSE2__)
-    return solid_mask_sse2(column);
+inline column_mask solid_mask(const std::uint8_t* column) { return solid_mask_sse2(column); }
+inline column_mask flip_solid_column(std::uint8_t* column) { return flip_solid_column_sse2(column); }
 #else
-    return solid_mask_words(column);
+inline column_mask solid_mask(const std::uint8_t* column) { return solid_mask_words(column); }
+inline column_mask flip_solid_column(std::uint8_t* column) { return flip_solid_column_words(column); }
 #endif
-}
-
-inline column_mask flip_solid_column(std::uint8_t* column) {
-#if defined(__SSE2__)
-    return flip_solid_column_sse2(column);
-#else
-    return flip_solid_column_words(column);
-#endif
-}
 
 /// Exchanges word z and word 63 - z of the 64 color_map words at column.
-/// true when all 64 colour words of the column are equal
-inline bool is_one_colour(const std::uint32_t* column) {
-    std::uint32_t differ = 0;
-    for (int z = 1; z < 64; ++z) differ |= column[z] ^ column[0];
-    return differ == 0;
-}
-
 inline void flip_colour_column(std::uint32_t* column) {
     for (int z = 0; z < 32; ++z) {
         const std::uint32_t t = column[z];

@@ -2,11 +2,7 @@
 
 #include <sys/mman.h>
 
-namespace {
-
-constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
-
-}  // namespace
+#include "platform/huge_page.h"
 
 void file_buffer_release::operator()(std::uint8_t* data) const {
     if (mapping_bytes != 0) munmap(data - lead_bytes, mapping_bytes);

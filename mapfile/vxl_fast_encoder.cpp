@@ -1,4 +1,5 @@
 #include "mapfile/vxl_fast_encoder.h"
+#include "mapfile/vxl_fast_encoder_reference.h"
 
 #include <algorithm>
 #include <array>
@@ -7,14 +8,15 @@
 #include <new>
 #include <span>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#elif defined(__SSE2__)
+#if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "mapfile/column_bits.h"
+#include "mapfile/vxl_fast_encoder_kernels.h"
 #include "mapfile/vxl_format.h"
+#include "platform/target_attributes.h"
+#include "platform/vector_path.h"
 #include "volume/volume.h"
 
 namespace {
@@ -164,18 +166,10 @@ std::uint8_t* put_column(std::uint8_t* out, mask solid, mask exposed, colour_col
 // How many columns ahead the second walk asks for colour lines (measured best of 8 to 64).
 constexpr int COLOUR_PREFETCH = 8;
 
-// Top of a ground column: 0 (all solid) to 64 (all air); OTHER_SHAPE otherwise.
-constexpr std::uint8_t OTHER_SHAPE = 0xFF;
-// Run of a column whose record needs the masks: not ground, solid to the top (the
+// A column's top is its top_byte (vxl_fast_encoder_kernels.h). GENERAL is the run
+// of a column whose record needs the masks: not ground, solid to the top (the
 // voxel at z = 0 is the hidden-voxel case), or beside a column that is not ground.
 constexpr std::uint8_t GENERAL = 0xFF;
-
-// The top byte of a column from its mask in generator orientation, where ground
-// is the low bits: solid from z = 0 up, so that its file top is the count of
-// high zero bits.
-std::uint8_t top_byte(mask generator_mask) {
-    return (generator_mask & (generator_mask + 1)) == 0 ? std::uint8_t(std::countl_zero(generator_mask)) : OTHER_SHAPE;
-}
 
 // The top bytes of every column, with a guard all round: beyond the map's edge is
 // solid as far as exposure goes, which is ground of top 0.
@@ -202,37 +196,15 @@ class column_tops {
     std::uint8_t* bytes_;
 };
 
-void read_tops_baseline(const column_tops& tops) {
-    for (int x = 0; x < MAP_SIZE; ++x) {
-        std::uint8_t* row = tops.row(x);
-        for (int y = 0; y < MAP_SIZE; ++y) row[y] = top_byte(solid_mask(solid_map + voxel_index(x, y, 0)));
-    }
-}
-
-#if defined(__x86_64__) || defined(__i386__)
-// With AVX-512BW a column is one load and one compare into a 64-bit mask. Only this
-// function carries the target, and it runs only where the processor reports it.
-__attribute__((target("avx512f,avx512bw"))) void read_tops_avx512(const column_tops& tops) {
-    const auto* column = reinterpret_cast<const __m512i*>(solid_map);  // 64-byte columns, aligned
-    for (int x = 0; x < MAP_SIZE; ++x) {
-        std::uint8_t* row = tops.row(x);
-        for (int y = 0; y < MAP_SIZE; ++y, ++column) {
-            const __m512i v = _mm512_load_si512(column);
-            row[y] = top_byte(_mm512_test_epi8_mask(v, v));
-        }
-    }
-}
-#endif
-
+// The top bytes of every column, on the widest kernel the chosen path has.
 void read_tops(const column_tops& tops) {
-#if defined(__x86_64__) || defined(__i386__)
-    static const bool wide = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-    if (wide) {
-        read_tops_avx512(tops);
+#if MAPGEN_HAS_X86_KERNELS
+    if (chosen_vector_path() == vector_path::avx512) {
+        read_tops_avx512(tops.row(0), column_tops::STRIDE);
         return;
     }
 #endif
-    read_tops_baseline(tops);
+    read_tops_baseline(tops.row(0), column_tops::STRIDE);
 }
 
 // The runs of x-row x: the length of the exposed run of each ground column whose

@@ -21,8 +21,9 @@ struct vxl_file_image {
     std::size_t size;
 };
 
-/// Bytes of the encoder's table of column tops (with its guards).
-constexpr std::size_t VXL_ROW_ENCODER_TABLE_BYTES = std::size_t{514} * 544;
+/// Bytes of the encoder's table of column tops: a byte per column, with a guard row
+/// either side and 16 guard bytes either side of each row (so rows stay aligned).
+constexpr std::size_t VXL_ROW_ENCODER_TABLE_BYTES = std::size_t{VXL_MAP_SIZE + 2} * (VXL_MAP_SIZE + 32);
 
 /// The fast encoder in steps, for a caller that finishes the colours of the volume
 /// x-row by x-row and has each row written while its colours are still in the
@@ -45,7 +46,7 @@ class vxl_row_encoder {
     std::unique_ptr<std::uint8_t[]> own_tops_;
     std::uint8_t* tops_ = nullptr;
     int next_x_ = 0;
-    std::size_t at_[512];  // where the next record of each file row goes
+    std::size_t at_[VXL_MAP_SIZE];  // where the next record of each file row goes
     vxl_file_image image_{file_buffer(nullptr, {0, 0}), 0};
 };
 
@@ -56,10 +57,3 @@ class vxl_row_encoder {
 /// the file's bytes may lie in it); the rest comes fresh from the system. When no
 /// memory is to be had for them, bytes is empty.
 vxl_file_image encode_vxl_map_fast(std::span<std::uint8_t> scratch = {});
-
-/// Appends the record of column (x, y) of the volume as it stands (file
-/// orientation), byte for byte what encode_vxl_column appends.
-void encode_vxl_column_fast(int x, int y, std::vector<std::uint8_t>& out);
-
-/// Same effect as flip_volume, with whole columns in vector registers.
-void flip_volume_fast();

@@ -1,4 +1,5 @@
 #include "mapfile/vxl_fast_encoder.h"
+#include "mapfile/vxl_fast_encoder_reference.h"
 
 #include <gtest/gtest.h>
 

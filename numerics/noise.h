@@ -10,8 +10,10 @@
 /// Permutation of 0..255, stored twice so that a table value plus a wrapped lattice
 /// coordinate (at most 510) needs no further wrapping.
 extern const std::int32_t noise_permutation[512];
+/// How many gradients there are: the records of gradient_vectors.
+constexpr int GRADIENT_RECORDS = 12;
 /// The twelve gradients (gx, gy, gz, 0).
-extern const float gradient_vectors[12][4];
+extern const float gradient_vectors[GRADIENT_RECORDS][4];
 /// Record number of gradient_vectors for each value of the low six hash bits.
 extern const std::uint8_t gradient_select[64];
 

@@ -1,4 +1,4 @@
-// The fast noise fill, its shared set-up and its one-sample-at-a-time kernel.
+// The fast noise fill: its shared set-up, and the choice of kernel for each path.
 //
 // Why the repetition is exact: with a power-of-two period p <= 256 the step
 // p / 512 and every sample coordinate i * p / 512 are exact in float, so sample
@@ -14,19 +14,17 @@
 // gradient_noise.
 #include "numerics/noise_fill.h"
 
-#include <bit>
 #include <cmath>
 
 #include "numerics/noise.h"
+#include "numerics/noise_fill_kernels.h"
+#include "numerics/noise_fill_plain.h"
+#include "platform/target_attributes.h"
 
 namespace {
 
-constexpr int FIELD_SIDE = 512;
-constexpr int RECORDS = 12;
 // Widest band the tables hold: a cell of 64 samples (period 8) in one row.
 constexpr int MAX_LANES = 64;
-// The mapping's scale: 5/6 as a float (0.8333333134651184), as in the plain fill.
-constexpr float NOISE_SCALE = std::bit_cast<float>(0x3F555555u);
 
 bool is_covered_period(std::int32_t period) {
     return period >= 8 && period <= 256 && (period & (period - 1)) == 0;
@@ -89,7 +87,7 @@ void compute_plane_records(plane_records* records, const height_plane& h, int pe
 void compute_edge_pairs(std::int32_t out[2][257], const plane_records& near, const plane_records& far, int cells,
                         int lanes) {
     for (int k = 0; k < 2; ++k) {
-        for (int Y = 0; Y < cells; ++Y) out[k][Y] = (near[k][Y] * RECORDS + far[k][Y]) * lanes;
+        for (int Y = 0; Y < cells; ++Y) out[k][Y] = (near[k][Y] * GRADIENT_RECORDS + far[k][Y]) * lanes;
         out[k][cells] = out[k][0];
     }
 }
@@ -102,9 +100,9 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
     for (int corner = 0; corner < 8; ++corner) {
         const int i = corner >> 2, j = (corner >> 1) & 1, k = corner & 1;
         const double dz = k ? h.far : h.near;
-        for (int r = 0; r < RECORDS; ++r) {
+        for (int r = 0; r < GRADIENT_RECORDS; ++r) {
             const float* g = gradient_vectors[r];
-            double* out = table + (corner * RECORDS + r) * lanes;
+            double* out = table + (corner * GRADIENT_RECORDS + r) * lanes;
             for (int l = 0; l < lanes; ++l) {
                 const int tx = first_tx + l / cell_width, ty = l % cell_width;
                 const double dx = i ? ax.far[tx] : ax.near[tx];
@@ -115,79 +113,76 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
     }
 }
 
+// The 12 rows of an edge table on the widest kernel that path and lanes allow.
+void blend_edge_rows(vector_path path, double* out, const double* c0, const double* far, const double* u, int lanes) {
+#if MAPGEN_HAS_X86_KERNELS
+    if (path == vector_path::avx512 && lanes % 8 == 0) {
+        blend_edge_rows_avx512(out, c0, far, u, lanes);
+        return;
+    }
+    if (path != vector_path::baseline && lanes % 4 == 0) {  // the AVX-512 path has AVX2 too
+        blend_edge_rows_avx2(out, c0, far, u, lanes);
+        return;
+    }
+#else
+    (void)path;
+#endif
+    blend_edge_rows_baseline(out, c0, far, u, lanes);
+}
+
 // The edge tables of a band from its corner tables: for each edge (j, k) and each
 // pair of records, lerp(c0, c1, u) = (c1 - c0) * u + c0 at every lane, rounded to
 // float, exactly as gradient_noise blends along x.
-void compute_edge_tables(noise_fill_path path, double* edges, const double* corners, const double* u, int lanes) {
+void compute_edge_tables(vector_path path, double* edges, const double* corners, const double* u, int lanes) {
     for (int edge = 0; edge < 4; ++edge) {
-        const double* near = corners + edge * RECORDS * lanes;       // corner (0, j, k)
-        const double* far = corners + (4 + edge) * RECORDS * lanes;  // corner (1, j, k)
-        for (int r0 = 0; r0 < RECORDS; ++r0)
-            blend_edge_rows(path, edges + (edge * RECORDS + r0) * RECORDS * lanes, near + r0 * lanes, far, u, lanes);
+        const double* near = corners + edge * GRADIENT_RECORDS * lanes;       // corner (0, j, k)
+        const double* far = corners + (4 + edge) * GRADIENT_RECORDS * lanes;  // corner (1, j, k)
+        for (int r0 = 0; r0 < GRADIENT_RECORDS; ++r0) {
+            double* rows = edges + (edge * GRADIENT_RECORDS + r0) * GRADIENT_RECORDS * lanes;
+            blend_edge_rows(path, rows, near + r0 * lanes, far, u, lanes);
+        }
     }
 }
 
 // Rows per band: two when one row of a cell is narrower than the path's vector,
 // so that the two rows share the cell's records and the vector stays full.
-int band_rows(noise_fill_path path, int cell_width) {
+int band_rows(vector_path path, int cell_width) {
     switch (path) {
-        case noise_fill_path::avx2: return cell_width < 4 ? 2 : 1;
-        case noise_fill_path::avx512: return cell_width < 8 ? 2 : 1;
+        case vector_path::avx2: return cell_width < 4 ? 2 : 1;
+        case vector_path::avx512: return cell_width < 8 ? 2 : 1;
         default: return 1;
     }
 }
 
-void fill_band(noise_fill_path path, const noise_band& band) {
+void fill_band(vector_path path, const noise_band& band) {
     switch (path) {
-        case noise_fill_path::scalar: fill_noise_band_scalar(band); return;
-#if defined(__x86_64__) || defined(__i386__)
-        case noise_fill_path::avx2: fill_noise_band_avx2(band); return;
-        case noise_fill_path::avx512: fill_noise_band_avx512(band); return;
-#else
-        default: fill_noise_band_scalar(band); return;
+#if MAPGEN_HAS_X86_KERNELS
+        case vector_path::avx2: fill_noise_band_avx2(band); return;
+        case vector_path::avx512: fill_noise_band_avx512(band); return;
 #endif
+        default: fill_noise_band_baseline(band); return;
     }
 }
 
 }  // namespace
 
-bool noise_fill_path_supported(noise_fill_path path) {
-    switch (path) {
-        case noise_fill_path::scalar: return true;
-#if defined(__x86_64__) || defined(__i386__)
-        case noise_fill_path::avx2: return __builtin_cpu_supports("avx2");
-        case noise_fill_path::avx512: return __builtin_cpu_supports("avx512f");
-#else
-        default: return false;
-#endif
-    }
-    return false;
-}
-
-noise_fill_path best_noise_fill_path() {
-    static const noise_fill_path best = noise_fill_path_supported(noise_fill_path::avx512) ? noise_fill_path::avx512
-                                        : noise_fill_path_supported(noise_fill_path::avx2)  ? noise_fill_path::avx2
-                                                                                            : noise_fill_path::scalar;
-    return best;
-}
-
 bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z) {
     return is_covered_period(period_x) && is_covered_period(period_y) && z >= 0.0f && z < 256.0f;
 }
 
-void add_weighted(noise_fill_path path, float* dst, const float* src, float weight, std::size_t count) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (path == noise_fill_path::avx512) {
+void add_weighted(vector_path path, float* dst, const float* src, float weight, std::size_t count) {
+#if MAPGEN_HAS_X86_KERNELS
+    if (path == vector_path::avx512) {
         add_weighted_avx512(dst, src, weight, count);
         return;
     }
 #else
     (void)path;
 #endif
-    for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
+    add_weighted_baseline(dst, src, weight, count);
 }
 
-void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
+void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi) {
     // The tables are sized for covered periods; anything else is the plain fill's.
     if (!noise_fill_covers(period_x, period_y, z)) {
@@ -208,8 +203,8 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
 
     const int rows = band_rows(path, width_y);
     const int lanes = rows * width_y;
-    alignas(64) double corners[8 * RECORDS * MAX_LANES];
-    alignas(64) double edges[4 * RECORDS * RECORDS * MAX_LANES];
+    alignas(64) double corners[8 * GRADIENT_RECORDS * MAX_LANES];
+    alignas(64) double edges[4 * GRADIENT_RECORDS * GRADIENT_RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];
     plane_records records[256];
     compute_plane_records(records, h, period_x, period_y);
@@ -243,51 +238,6 @@ void fill_noise_field_fast(noise_fill_path path, float* field, std::int32_t peri
             compute_edge_pairs(pairs, records[cx], records[(cx + 1) & mask_x], period_y, lanes);
             for (int r = 0; r < rows; ++r) band.row[r] = field + (cx * width_x + first_tx + r) * FIELD_SIDE;
             fill_band(path, band);
-        }
-    }
-}
-
-void blend_edge_rows_scalar(double* out, const double* c0, const double* far, const double* u, int lanes) {
-    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
-        const double* c1 = far + r1 * lanes;
-        for (int l = 0; l < lanes; ++l) out[l] = static_cast<float>((c1[l] - c0[l]) * u[l] + c0[l]);
-    }
-}
-
-void blend_edge_rows(noise_fill_path path, double* out, const double* c0, const double* far, const double* u, int lanes) {
-#if defined(__x86_64__) || defined(__i386__)
-    if (path == noise_fill_path::avx512 && lanes % 8 == 0) {
-        blend_edge_rows_avx512(out, c0, far, u, lanes);
-        return;
-    }
-    if (path != noise_fill_path::scalar && lanes % 4 == 0) {  // the AVX-512 path's processors have AVX2
-        blend_edge_rows_avx2(out, c0, far, u, lanes);
-        return;
-    }
-#else
-    (void)path;
-#endif
-    blend_edge_rows_scalar(out, c0, far, u, lanes);
-}
-
-// ---- the one-sample-at-a-time kernel
-
-void fill_noise_band_scalar(const noise_band& band) {
-    const int lanes = band.lanes, width = band.cell_width;
-    const int table = RECORDS * RECORDS * lanes;
-    for (int c = 0; c < band.cells; ++c) {
-        const double* e00 = band.edges + 0 * table + band.pairs[0][c];
-        const double* e01 = band.edges + 1 * table + band.pairs[1][c];
-        const double* e10 = band.edges + 2 * table + band.pairs[0][c + 1];
-        const double* e11 = band.edges + 3 * table + band.pairs[1][c + 1];
-        for (int l = 0; l < lanes; ++l) {
-            const double v = band.v[l];
-            // lerp(a, b, t) = (b - a) * t + a, rounded to float after the y blends.
-            const float f0 = static_cast<float>((e10[l] - e00[l]) * v + e00[l]);
-            const float f1 = static_cast<float>((e11[l] - e01[l]) * v + e01[l]);
-            const double n = (static_cast<double>(f1) - f0) * band.w + f0;
-            band.row[l / width][c * width + l % width] =
-                static_cast<float>(((n * band.scale + 1) * 0.5) * band.span + band.lo);
         }
     }
 }

@@ -1,41 +1,34 @@
 // The fast fill's kernel for four samples at a time (AVX2), chosen at run time.
-// Each lane does exactly what the one-sample kernel does: the same IEEE double
+// Each lane does exactly what the baseline kernel does: the same IEEE double
 // subtractions, multiplications and additions in the same order (never fused:
 // no FMA instruction is used), and the same roundings to float, done by
 // vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
 // exactly by vcvtps2pd. Only this file's own functions carry the target, so no
 // instruction beyond the baseline can leak into code that runs everywhere.
-#include "numerics/noise_fill.h"
+#include "numerics/noise_fill_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "numerics/noise.h"
+#include "platform/target_attributes.h"
+
+#if MAPGEN_HAS_X86_KERNELS
 
 #include <immintrin.h>
 
-// GCC 12's own intrinsics (the conversions, insertf64x4) start from an "undefined"
-// vector that it then reports as maybe uninitialised; nothing of it is read.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
-#define NOISE_AVX2 __attribute__((target("avx2")))
-
 namespace {
 
-constexpr int RECORDS = 12;
-
 // lerp(a, b, t) = (b - a) * t + a.
-NOISE_AVX2 inline __m256d blend(__m256d a, __m256d b, __m256d t) {
+MAPGEN_TARGET_AVX2 inline __m256d blend(__m256d a, __m256d b, __m256d t) {
     return _mm256_add_pd(_mm256_mul_pd(_mm256_sub_pd(b, a), t), a);
 }
 
-NOISE_AVX2 inline __m256d through_float(__m256d v) {
+MAPGEN_TARGET_AVX2 inline __m256d through_float(__m256d v) {
     return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
 }
 
 }  // namespace
 
-NOISE_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes) {
-    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
+MAPGEN_TARGET_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes) {
+    for (int r1 = 0; r1 < GRADIENT_RECORDS; ++r1, out += lanes) {
         const double* c1 = far + r1 * lanes;
         for (int l = 0; l < lanes; l += 4)
             _mm256_store_pd(out + l, through_float(blend(_mm256_load_pd(c0 + l), _mm256_load_pd(c1 + l), _mm256_load_pd(u + l))));
@@ -44,10 +37,10 @@ NOISE_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, const double
 
 // Every cell row is at least four samples wide, except with period 256, where a band
 // holds two rows of a 2-sample cell: lanes (row, column) 00 01 10 11.
-NOISE_AVX2 void fill_noise_band_avx2(const noise_band& b) {
+MAPGEN_TARGET_AVX2 void fill_noise_band_avx2(const noise_band& b) {
     const __m256d w = _mm256_set1_pd(b.w), scale = _mm256_set1_pd(b.scale), one = _mm256_set1_pd(1.0),
                   half = _mm256_set1_pd(0.5), span = _mm256_set1_pd(b.span), lo = _mm256_set1_pd(b.lo);
-    const int lanes = b.lanes, width = b.cell_width, table = RECORDS * RECORDS * lanes;
+    const int lanes = b.lanes, width = b.cell_width, table = GRADIENT_RECORDS * GRADIENT_RECORDS * lanes;
     const double* const vs = b.v;
     float* const row0 = b.row[0];
     float* const row1 = b.row[1];

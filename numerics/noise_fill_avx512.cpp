@@ -1,13 +1,16 @@
 // The fast fill's kernel for eight samples at a time (AVX-512F), chosen at run time.
-// Each lane does exactly what the one-sample kernel does: the same IEEE double
+// Each lane does exactly what the baseline kernel does: the same IEEE double
 // subtractions, multiplications and additions in the same order (never fused:
 // no FMA instruction is used), and the same roundings to float, done by
 // vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
 // exactly by vcvtps2pd. Only this file's own functions carry the target, so no
 // instruction beyond the baseline can leak into code that runs everywhere.
-#include "numerics/noise_fill.h"
+#include "numerics/noise_fill_kernels.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "numerics/noise.h"
+#include "platform/target_attributes.h"
+
+#if MAPGEN_HAS_X86_KERNELS
 
 #include <immintrin.h>
 
@@ -17,18 +20,14 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define NOISE_AVX512 __attribute__((target("avx512f")))
-
 namespace {
 
-constexpr int RECORDS = 12;
-
 // lerp(a, b, t) = (b - a) * t + a.
-NOISE_AVX512 inline __m512d blend(__m512d a, __m512d b, __m512d t) {
+MAPGEN_TARGET_AVX512 inline __m512d blend(__m512d a, __m512d b, __m512d t) {
     return _mm512_add_pd(_mm512_mul_pd(_mm512_sub_pd(b, a), t), a);
 }
 
-NOISE_AVX512 inline __m512d through_float(__m512d v) {
+MAPGEN_TARGET_AVX512 inline __m512d through_float(__m512d v) {
     return _mm512_cvtps_pd(_mm512_cvtpd_ps(v));
 }
 
@@ -38,7 +37,7 @@ struct constants {
     __m512d w, scale, one, half, span, lo;
 };
 
-NOISE_AVX512 inline __m256 mapped_noise(const constants& k, __m512d v, __m512d e00, __m512d e01, __m512d e10,
+MAPGEN_TARGET_AVX512 inline __m256 mapped_noise(const constants& k, __m512d v, __m512d e00, __m512d e01, __m512d e10,
                                         __m512d e11) {
     const __m512d f0 = through_float(blend(e00, e10, v));
     const __m512d f1 = through_float(blend(e01, e11, v));
@@ -50,8 +49,8 @@ NOISE_AVX512 inline __m256 mapped_noise(const constants& k, __m512d v, __m512d e
 
 // Cells at least as wide as the vector, or two rows of a 4-sample cell: each vector
 // takes its eight lanes from one table row per edge.
-NOISE_AVX512 void fill_wide_cells(const noise_band& b, const constants& k) {
-    const int lanes = b.lanes, width = b.cell_width, table = RECORDS * RECORDS * lanes;
+MAPGEN_TARGET_AVX512 void fill_wide_cells(const noise_band& b, const constants& k) {
+    const int lanes = b.lanes, width = b.cell_width, table = GRADIENT_RECORDS * GRADIENT_RECORDS * lanes;
     const double* const v = b.v;
     float* const row0 = b.row[0];
     float* const row1 = b.row[1];
@@ -75,12 +74,12 @@ NOISE_AVX512 void fill_wide_cells(const noise_band& b, const constants& k) {
 
 // Two rows of a 2-sample cell are four lanes: a vector takes two cells, the low half
 // from cell c and the high half from cell c + 1.
-NOISE_AVX512 inline __m512d two_cells(const double* edge, std::int32_t here, std::int32_t next) {
+MAPGEN_TARGET_AVX512 inline __m512d two_cells(const double* edge, std::int32_t here, std::int32_t next) {
     return _mm512_insertf64x4(_mm512_castpd256_pd512(_mm256_load_pd(edge + here)), _mm256_load_pd(edge + next), 1);
 }
 
-NOISE_AVX512 void fill_narrow_cells(const noise_band& b, const constants& k) {
-    const int table = RECORDS * RECORDS * 4;
+MAPGEN_TARGET_AVX512 void fill_narrow_cells(const noise_band& b, const constants& k) {
+    const int table = GRADIENT_RECORDS * GRADIENT_RECORDS * 4;
     const double* t = b.edges;
     const std::int32_t* const p0 = b.pairs[0];
     const std::int32_t* const p1 = b.pairs[1];
@@ -103,8 +102,8 @@ NOISE_AVX512 void fill_narrow_cells(const noise_band& b, const constants& k) {
 }  // namespace
 
 // The same widening, product, sum and rounding per lane as the one-element loop
-// (no fused multiply-add); the tail goes one element at a time.
-NOISE_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count) {
+// (no fused multiply-add); the baseline kernel takes the tail.
+MAPGEN_TARGET_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count) {
     const __m512d w = _mm512_set1_pd(weight);
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -112,18 +111,18 @@ NOISE_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight
             _mm512_add_pd(_mm512_mul_pd(w, _mm512_cvtps_pd(_mm256_loadu_ps(src + i))), _mm512_cvtps_pd(_mm256_loadu_ps(dst + i)));
         _mm256_storeu_ps(dst + i, _mm512_cvtpd_ps(sum));
     }
-    for (; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
+    add_weighted_baseline(dst + i, src + i, weight, count - i);
 }
 
-NOISE_AVX512 void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes) {
-    for (int r1 = 0; r1 < RECORDS; ++r1, out += lanes) {
+MAPGEN_TARGET_AVX512 void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes) {
+    for (int r1 = 0; r1 < GRADIENT_RECORDS; ++r1, out += lanes) {
         const double* c1 = far + r1 * lanes;
         for (int l = 0; l < lanes; l += 8)
             _mm512_store_pd(out + l, through_float(blend(_mm512_load_pd(c0 + l), _mm512_load_pd(c1 + l), _mm512_load_pd(u + l))));
     }
 }
 
-NOISE_AVX512 void fill_noise_band_avx512(const noise_band& band) {
+MAPGEN_TARGET_AVX512 void fill_noise_band_avx512(const noise_band& band) {
     const constants k = {_mm512_set1_pd(band.w),    _mm512_set1_pd(band.scale), _mm512_set1_pd(1.0),
                          _mm512_set1_pd(0.5),       _mm512_set1_pd(band.span),  _mm512_set1_pd(band.lo)};
     if (band.lanes >= 8)

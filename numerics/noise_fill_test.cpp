@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "numerics/field.h"
+#include "numerics/noise_fill_plain.h"
+#include "platform/vector_path.h"
 
 namespace {
 
@@ -18,15 +20,6 @@ constexpr int ELEMENTS = SIDE * SIDE;
 
 std::uint32_t bits(float v) { return std::bit_cast<std::uint32_t>(v); }
 
-const char* path_name(noise_fill_path path) {
-    switch (path) {
-        case noise_fill_path::scalar: return "scalar";
-        case noise_fill_path::avx2: return "avx2";
-        case noise_fill_path::avx512: return "avx512";
-    }
-    return "?";
-}
-
 std::vector<float> plain_fill(std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
     std::vector<float> field(ELEMENTS);
     fill_noise_field_plain(field.data(), period_x, period_y, z, lo, hi);
@@ -34,7 +27,7 @@ std::vector<float> plain_fill(std::int32_t period_x, std::int32_t period_y, floa
 }
 
 // A field that starts as NaN everywhere, so that an element the fill skips shows.
-std::vector<float> fast_fill(noise_fill_path path, std::int32_t period_x, std::int32_t period_y, float z, float lo,
+std::vector<float> fast_fill(vector_path path, std::int32_t period_x, std::int32_t period_y, float z, float lo,
                              float hi) {
     std::vector<float> field(ELEMENTS, std::numeric_limits<float>::quiet_NaN());
     fill_noise_field_fast(path, field.data(), period_x, period_y, z, lo, hi);
@@ -84,11 +77,11 @@ const Span SPANS[] = {{-0.5f, 0.5f}, {0.0f, 1.0f},      {-1.0f, 0.0f},   {0.0f, 
                       {-7.3f, 12.9f}, {-3.0f, -11.25f}, {5.0f, 2.0f},    {0.7f, 0.7f},    {-1e30f, 1e30f},
                       {1e-20f, 3e-20f}};
 
-// Every path this processor can run; the scalar one always.
-std::vector<noise_fill_path> runnable_paths() {
-    std::vector<noise_fill_path> paths;
-    for (noise_fill_path path : {noise_fill_path::scalar, noise_fill_path::avx2, noise_fill_path::avx512})
-        if (noise_fill_path_supported(path)) paths.push_back(path);
+// Every path this processor can run; the baseline always.
+std::vector<vector_path> runnable_paths() {
+    std::vector<vector_path> paths;
+    for (vector_path path : {vector_path::baseline, vector_path::avx2, vector_path::avx512})
+        if (vector_path_supported(path)) paths.push_back(path);
     return paths;
 }
 
@@ -96,9 +89,9 @@ std::vector<noise_fill_path> runnable_paths() {
 // path and element that differ.
 std::string fast_fills_differ(std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
     const std::vector<float> plain = plain_fill(period_x, period_y, z, lo, hi);
-    for (noise_fill_path path : runnable_paths()) {
+    for (vector_path path : runnable_paths()) {
         const std::string difference = first_difference(plain, fast_fill(path, period_x, period_y, z, lo, hi));
-        if (!difference.empty()) return std::string(path_name(path)) + " path, " + difference;
+        if (!difference.empty()) return std::string(vector_path_name(path)) + " path, " + difference;
     }
     return "";
 }
@@ -107,11 +100,10 @@ std::string fast_fills_differ(std::int32_t period_x, std::int32_t period_y, floa
 
 // The agreement below is only as wide as the paths that ran: say which did not.
 TEST(FastNoiseFill, RunsEveryPathThisProcessorHas) {
-    for (noise_fill_path path : {noise_fill_path::avx2, noise_fill_path::avx512})
-        if (!noise_fill_path_supported(path))
-            GTEST_SKIP() << "this processor cannot run the " << path_name(path) << " path; it is not compared here";
+    for (vector_path path : {vector_path::avx2, vector_path::avx512})
+        if (!vector_path_supported(path))
+            GTEST_SKIP() << "this processor cannot run the " << vector_path_name(path) << " path; it is not compared here";
     EXPECT_EQ(runnable_paths().size(), 3u);
-    EXPECT_EQ(best_noise_fill_path(), noise_fill_path::avx512);
 }
 
 TEST(FastNoiseFill, AgreesWithThePlainFillAtEveryPeriodAndHeight) {
@@ -158,11 +150,11 @@ TEST(FastNoiseFill, CoversPowerOfTwoPeriodsFrom8To256AndHeightsBelow256) {
 // The tables are sized for covered periods: anything else must not reach them.
 TEST(FastNoiseFill, LeavesUncoveredArgumentsToThePlainFill) {
     for (std::int32_t period : {2, 4, 48})
-        for (noise_fill_path path : runnable_paths())
+        for (vector_path path : runnable_paths())
             ASSERT_EQ(first_difference(plain_fill(period, 64, 1.5f, 0.0f, 1.0f),
                                        fast_fill(path, period, 64, 1.5f, 0.0f, 1.0f)),
                       "")
-                << path_name(path) << " path, period " << period;
+                << vector_path_name(path) << " path, period " << period;
 }
 
 // fill_noise_field takes the fast fill where it can and the plain one elsewhere;
@@ -200,11 +192,11 @@ TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
             std::vector<float> expected = start;
             for (std::size_t i = 0; i < count; ++i)
                 expected[i] = static_cast<float>(static_cast<double>(weight) * src[i] + expected[i]);
-            for (noise_fill_path path : runnable_paths()) {
+            for (vector_path path : runnable_paths()) {
                 std::vector<float> dst = start;
                 add_weighted(path, dst.data(), src.data(), weight, count);
                 ASSERT_EQ(first_difference(expected, dst), "")
-                    << path_name(path) << " path, weight " << weight << ", count " << count;
+                    << vector_path_name(path) << " path, weight " << weight << ", count " << count;
             }
         }
 }

@@ -32,7 +32,7 @@ const std::int32_t noise_permutation[512] = {NOISE_PERMUTATION_256, NOISE_PERMUT
 // The twelve vectors from the centre of a cube to the midpoints of its edges: each
 // has two components of +-1 and one of 0, so a corner contribution is the sum of
 // two offsets. The fourth component pads a record to 16 bytes; it is 0 and unread.
-const float gradient_vectors[12][4] = {
+const float gradient_vectors[GRADIENT_RECORDS][4] = {
     { 1,  1,  0, 0}, {-1,  1,  0, 0}, { 1, -1,  0, 0}, {-1, -1,  0, 0},
     { 1,  0,  1, 0}, {-1,  0,  1, 0}, { 1,  0, -1, 0}, {-1,  0, -1, 0},
     { 0,  1,  1, 0}, { 0, -1,  1, 0}, { 0,  1, -1, 0}, { 0, -1, -1, 0},

@@ -1,3 +1,4 @@
+// The one place that asks the processor what it offers.
 #include "platform/vector_path.h"
 
 #include <atomic>
@@ -20,13 +21,19 @@ std::atomic<int> pinned{-1};
 
 }  // namespace
 
+inline namespace platform_vector_path {
+
 bool vector_path_supported(vector_path path) {
     switch (path) {
         case vector_path::baseline: return true;
 #if defined(__x86_64__) || defined(__i386__)
         // __builtin_cpu_supports also checks that the system saves the wider registers.
+        // The AVX-512 kernels fall back on AVX2 ones for narrow rows, so that path
+        // asks for AVX2 as well (every processor with AVX-512 has it).
         case vector_path::avx2: return __builtin_cpu_supports("avx2");
-        case vector_path::avx512: return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        case vector_path::avx512:
+            return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+                   __builtin_cpu_supports("avx512bw");
 #else
         default: return false;
 #endif
@@ -40,19 +47,23 @@ vector_path chosen_vector_path() {
     return pin < 0 ? widest : static_cast<vector_path>(pin);
 }
 
-void pin_vector_path(vector_path path) {
-    if (vector_path_supported(path)) pinned.store(static_cast<int>(path), std::memory_order_relaxed);
+bool pin_vector_path(vector_path path) {
+    if (!vector_path_supported(path)) return false;
+    pinned.store(static_cast<int>(path), std::memory_order_relaxed);
+    return true;
 }
 
-bool pin_vector_path_from_environment() {
+bool pin_vector_path_from_environment(std::string* reason) {
     const char* name = std::getenv("MAPGEN_VECTOR_PATH");
-    if (!name) return true;
+    if (!name || !*name) return true;  // unset or empty: nothing pinned
     for (vector_path path : PATHS) {
         if (std::strcmp(name, vector_path_name(path)) != 0) continue;
-        if (!vector_path_supported(path)) return false;
-        pin_vector_path(path);
-        return true;
+        if (pin_vector_path(path)) return true;
+        if (reason) *reason = std::string("MAPGEN_VECTOR_PATH=") + name + ": this processor cannot run that path";
+        return false;
     }
+    if (reason)
+        *reason = std::string("MAPGEN_VECTOR_PATH=") + name + ": not a vector path (baseline, avx2 or avx512)";
     return false;
 }
 
@@ -64,3 +75,5 @@ const char* vector_path_name(vector_path path) {
     }
     return "baseline";
 }
+
+}  // namespace platform_vector_path

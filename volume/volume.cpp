@@ -6,13 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "platform/huge_page.h"
+
 namespace {
 
 // The arrays are carved from one anonymous mapping made at start-up: its pages
 // are zero until first written, so an untouched array costs no memory. The
 // mapping is aligned to 2 MiB and asks for transparent huge pages: first-touch
 // page faults on 84 MiB of 4 KiB pages cost more than generating the terrain.
-constexpr std::size_t HUGE_PAGE = std::size_t{2} << 20;
 constexpr std::size_t SOLID_BYTES = VOXEL_COUNT;
 constexpr std::size_t COLOR_BYTES = VOXEL_COUNT * 4;
 constexpr std::size_t FIELD_BYTES = COLUMN_COUNT * 4;

@@ -1,0 +1,57 @@
+// Between the fast noise fill and its per-path kernels (noise_fill_baseline.cpp,
+// noise_fill_avx2.cpp, noise_fill_avx512.cpp). Each kernel does, lane by lane,
+// exactly what the baseline one does: the same IEEE double subtractions,
+// multiplications and additions in the same order (never fused), and the same
+// roundings to float. Call a wider kernel only where its path is supported; builds
+// without x86 kernels have only the baseline ones.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+/// One band: 1 or 2 consecutive field rows inside one lattice cell along x, so that
+/// all its rows share the cell's two x lattice planes. Along y the band is cut into
+/// lattice cells; within a cell the band's `lanes` samples (rows x cell_width, row
+/// major) get their four x blends from one table row per cell edge.
+struct noise_band {
+    /// Four edge tables, the edge at y side j and z side k at 2j + k. Each holds 144
+    /// rows, row 12 r0 + r1 for the gradient records r0 on the near x plane and r1
+    /// on the far one, of `lanes` doubles: the x blend lerp(c0, c1, u) of the two
+    /// corner contributions at each lane's offsets, rounded to float. 64-byte aligned.
+    const double* edges;
+    /// pairs[k][Y]: table row offset ((12 r0 + r1) * lanes) of the edge along x on y
+    /// plane Y and z plane k; Y runs 0..cells, the last repeating 0.
+    const std::int32_t* pairs[2];
+    /// Fade weight along y of each lane; max(lanes, 8) entries, the pattern of
+    /// `lanes` repeated.
+    const double* v;
+    double w;      ///< fade weight along z
+    double scale;  ///< NOISE_SCALE
+    double span;   ///< float(hi - lo)
+    double lo;
+    int lanes;       ///< rows * cell_width
+    int cell_width;  ///< samples per lattice cell along y: 512 / period_y
+    int cells;       ///< lattice cells along y: period_y
+    float* row[2];   ///< the band's rows of the field
+};
+
+/// The 12 rows of an edge table for near record r0: out[r1 * lanes + l] =
+/// float(lerp(c0[l], far[r1 * lanes + l], u[l])) for every far record r1, one lane at
+/// a time.
+void blend_edge_rows_baseline(double* out, const double* c0, const double* far, const double* u, int lanes);
+/// The same four lanes at a time (AVX2); lanes is a multiple of 4.
+void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes);
+/// The same eight lanes at a time (AVX-512F); lanes is a multiple of 8.
+void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes);
+
+/// Fills one band, one sample at a time.
+void fill_noise_band_baseline(const noise_band& band);
+/// Fills one band, four samples at a time (AVX2).
+void fill_noise_band_avx2(const noise_band& band);
+/// Fills one band, eight samples at a time (AVX-512F).
+void fill_noise_band_avx512(const noise_band& band);
+
+/// dst[i] = float(weight * src[i] + dst[i]) for i < count, one element at a time.
+void add_weighted_baseline(float* dst, const float* src, float weight, std::size_t count);
+/// The same, eight elements at a time (AVX-512F).
+void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count);
