@@ -12,6 +12,7 @@
 #include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 #include "mapfile/vxl_writer.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
 #include "volume/volume.h"
