@@ -104,14 +104,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(read.bytes == map.size() && read.trailing_bytes == memory.trailing_bytes &&
           read.record_bytes == memory.record_bytes && read.spans == memory.spans &&
           read.solid_voxels == memory.solid_voxels && read.colored_voxels == memory.colored_voxels);
-    check(memory.spans <= 64 * VXL_RECORD_COUNT && memory.record_bytes <= VXL_MAX_RECORDS_BYTES);
+    check(memory.spans <= VXL_COLUMN_DEPTH * VXL_RECORD_COUNT && memory.record_bytes <= VXL_MAX_RECORDS_BYTES);
 
     static DecodedMap decoded;
     std::string why;
     check(decode_map(held.bytes.get(), held.length, &decoded, &why));
     const MapInfo info = summarize_map(decoded);
     check(info.columns == VXL_RECORD_COUNT && info.colored_voxels == memory.colored_voxels &&
-          info.empty_columns + info.floor_columns <= info.columns && info.surface_max <= 63 &&
+          info.empty_columns + info.floor_columns <= info.columns && info.surface_max < VXL_COLUMN_DEPTH &&
           info.distinct_colors <= info.colored_voxels);
 
     // Against the same records in another arrangement (on every other input): no
@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool same_records = other == map;
         if (check_vxl_map(other.data(), other.size()).ok) {
             const MapDifference diff = diff_vxl_maps(map.data(), map.size(), other.data(), other.size(), 10);
-            check(diff.voxels <= VXL_RECORD_COUNT * 64 && diff.columns <= VXL_RECORD_COUNT &&
+            check(diff.voxels <= VXL_RECORD_COUNT * VXL_COLUMN_DEPTH && diff.columns <= VXL_RECORD_COUNT &&
                   diff.first.size() == std::min<std::size_t>(diff.voxels, 10) && diff.columns <= diff.voxels &&
                   (!same_records || diff.voxels == 0));
         }

@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a column can need.
     if (result.record_bytes + result.trailing_bytes != size || result.record_bytes < VXL_AIR_MAP_BYTES ||
         result.record_bytes > VXL_MAX_RECORDS_BYTES || result.spans < VXL_RECORD_COUNT ||
-        result.spans > 64 * VXL_RECORD_COUNT || result.colored_voxels > result.solid_voxels)
+        result.spans > VXL_COLUMN_DEPTH * VXL_RECORD_COUNT || result.colored_voxels > result.solid_voxels)
         std::abort();
     return 0;
 }

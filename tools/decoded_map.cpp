@@ -2,9 +2,11 @@
 
 #include <bit>
 
+#include "mapfile/vxl_format.h"
+
 namespace {
 
-constexpr std::size_t COLUMNS = 512 * 512;
+constexpr std::size_t COLUMNS = VXL_RECORD_COUNT;
 constexpr std::uint32_t MID_GREY = 0x80808080;
 
 }  // namespace
@@ -44,7 +46,7 @@ std::uint32_t shown_color(const DecodedMap& map, std::size_t entry, int z) {
     const std::uint64_t colored = map.colored[entry];
     if (colored >> z & 1) return voxel_color(map, entry, z);
     const std::uint64_t above = colored & ((std::uint64_t{1} << z) - 1);
-    if (above) return voxel_color(map, entry, 63 - std::countl_zero(above));
+    if (above) return voxel_color(map, entry, VXL_COLUMN_DEPTH - 1 - std::countl_zero(above));
     const std::uint64_t below = colored >> z;
     if (below) return voxel_color(map, entry, z + std::countr_zero(below));
     return MID_GREY;

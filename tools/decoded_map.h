@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 
 struct DecodedMap {
@@ -21,7 +22,7 @@ struct DecodedMap {
 };
 
 /// entry of column (x, y) in a DecodedMap
-constexpr std::size_t map_entry(int x, int y) { return std::size_t(y) * 512 + std::size_t(x); }
+constexpr std::size_t map_entry(int x, int y) { return vxl_record_number(x, y); }
 
 /// Decodes a whole image. Returns false with the loader's reason when it is invalid.
 bool decode_map(const std::uint8_t* data, std::size_t length, DecodedMap* map, std::string* reason);

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "mapfile/vxl_format.h"
+
 namespace {
 
-constexpr int SIZE = 512;
-constexpr int DEPTH = 64;
+constexpr int SIZE = VXL_MAP_SIZE;
+constexpr int DEPTH = VXL_COLUMN_DEPTH;
 /// A cell of a slice with no face; a face is 0x01000000 | rgb, or COLUMN_FACE.
 constexpr std::uint32_t NO_FACE = 0;
 constexpr std::uint32_t FACE = 0x01000000;

@@ -10,8 +10,10 @@
 
 #include "mapfile/read_file.h"
 #include "mapfile/safe_write.h"
+#include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 #include "mapfile/vxl_writer.h"
+#include "tools/command_line.h"
 #include "tools/decoded_map.h"
 #include "tools/gltf_export.h"
 #include "tools/heightmap.h"
@@ -64,15 +66,6 @@ namespace {
 // needs at most a few MiB, and a .vox of a full map 64 MiB.
 constexpr std::size_t MAX_PNG_BYTES = std::size_t{64} << 20;
 constexpr std::size_t MAX_VOX_BYTES = std::size_t{256} << 20;
-
-void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
-}
-
-int usage_error(const char* command, const std::string& why) {
-    complain(command, why + " (see 'vxltool " + command + " --help')");
-    return VXLTOOL_TROUBLE;
-}
 
 /// The words of export or import.
 struct FormatArguments {
@@ -151,18 +144,6 @@ bool read_input(const std::string& path, std::size_t limit, const char* kind, st
     return true;
 }
 
-bool read_decoded_map(const std::string& path, DecodedMap* map) {
-    VxlFileImage image;
-    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &image);
-    if (result.read_failed) return complain(path, result.reason), false;
-    std::string why = result.reason;
-    if (!result.ok || !decode_map(image.bytes.get(), result.record_bytes, map, &why)) {
-        complain(path, "invalid: " + why);
-        return false;
-    }
-    return true;
-}
-
 /// true when path ends in suffix, letters compared without case
 bool has_extension(const std::string& path, const char* suffix) {
     const std::size_t n = std::char_traits<char>::length(suffix);
@@ -215,7 +196,7 @@ int export_heightmap(const std::string& map_path, const DecodedMap& map, const F
     std::string why;
     if (!encode_heightmap(surface, &png, &why)) return complain(args.heightmap, why), VXLTOOL_NEGATIVE;
     if (!write_output(args.heightmap, png)) return VXLTOOL_NEGATIVE;
-    int lo = 64, hi = -1;
+    int lo = VXL_COLUMN_DEPTH, hi = -1;
     std::size_t air = 0;
     for (int h : surface.height) {
         if (h < 0) {
@@ -325,7 +306,8 @@ int run_export(int argc, char** argv) {
         return usage_error("export", "'" + out + "' names no known format: end it in .vox or .glb");
 
     DecodedMap map;
-    if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
+    VxlFileImage image;
+    if (!read_map_records(args.files[0], &image, &map)) return VXLTOOL_TROUBLE;
     if (!to_file) return export_heightmap(args.files[0], map, args);
     if (has_extension(out, ".vox")) return export_vox_file(map, out);
     return export_glb_file(map, args.files[0], out);

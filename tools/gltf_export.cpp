@@ -6,6 +6,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "mapfile/vxl_format.h"
+#include "platform/byte_order.h"
 #include "tools/face_mesh.h"
 #include "tools/json_text.h"
 #include "tools/png_image.h"
@@ -37,14 +39,10 @@ constexpr int CLAMP_TO_EDGE = 33071;
 constexpr std::size_t VERTEX_BYTES = 20;
 constexpr std::size_t SECOND_OFFSET = 12;
 
-void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t(v >> shift));
-}
-
 void put_f32(std::vector<std::uint8_t>& out, float f) {
     std::uint32_t v;
     std::memcpy(&v, &f, 4);
-    put_u32(out, v);
+    put_u32_le(out, v);
 }
 
 void put_u16(std::vector<std::uint8_t>& out, std::uint16_t v) {
@@ -204,7 +202,7 @@ PrimitiveJson lay_out(const Primitive& p, bool textured, int first_accessor, int
         if (short_indices)
             put_u16(*bin, std::uint16_t(i));
         else
-            put_u32(*bin, i);
+            put_u32_le(*bin, i);
     }
     const std::size_t index_bytes = bin->size() - index_offset;
     while (bin->size() % 4) bin->push_back(0);
@@ -314,7 +312,7 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
             rgb[3 * i] = std::uint8_t(tops[i] >> 16), rgb[3 * i + 1] = std::uint8_t(tops[i] >> 8),
                     rgb[3 * i + 2] = std::uint8_t(tops[i]);
         std::string why;
-        if (!encode_png_pixels(512, 512, 3, rgb.data(), &png, &why)) png.clear();
+        if (!encode_png_pixels(VXL_MAP_SIZE, VXL_MAP_SIZE, 3, rgb.data(), &png, &why)) png.clear();
         views += ",{\"buffer\":0,\"byteOffset\":" + number(bin.size()) + ",\"byteLength\":" + number(png.size()) + "}";
         bin.insert(bin.end(), png.begin(), png.end());
         while (bin.size() % 4) bin.push_back(0);
@@ -341,15 +339,15 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
     std::vector<std::uint8_t>& file = out.file;
     const std::size_t total = 12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size());
     file.reserve(total);
-    put_u32(file, GLB_MAGIC);
-    put_u32(file, GLB_VERSION);
-    put_u32(file, std::uint32_t(total));
-    put_u32(file, std::uint32_t(json.size()));
-    put_u32(file, CHUNK_JSON);
+    put_u32_le(file, GLB_MAGIC);
+    put_u32_le(file, GLB_VERSION);
+    put_u32_le(file, std::uint32_t(total));
+    put_u32_le(file, std::uint32_t(json.size()));
+    put_u32_le(file, CHUNK_JSON);
     file.insert(file.end(), json.begin(), json.end());
     if (!bin.empty()) {
-        put_u32(file, std::uint32_t(bin.size()));  // a multiple of 4
-        put_u32(file, CHUNK_BIN);
+        put_u32_le(file, std::uint32_t(bin.size()));  // a multiple of 4
+        put_u32_le(file, CHUNK_BIN);
         file.insert(file.end(), bin.begin(), bin.end());
     }
     return out;

@@ -2,14 +2,15 @@
 
 #include <cstring>
 
+#include "mapfile/vxl_format.h"
 #include "volume/volume.h"
 #include "tools/png_image.h"
 
 namespace {
 
-constexpr int SIZE = 512;
+constexpr int SIZE = VXL_MAP_SIZE;
 constexpr std::size_t PIXELS = std::size_t{SIZE} * SIZE;
-constexpr int TOP_HEIGHT = 63;
+constexpr int TOP_HEIGHT = VXL_COLUMN_DEPTH - 1;
 /// A pixel this transparent or more is a column of air.
 constexpr std::uint16_t OPAQUE_ENOUGH = 0x8000;
 
@@ -36,7 +37,7 @@ SurfaceMaps surface_of_map(const DecodedMap& map, SurfaceLosses* losses) {
     *losses = SurfaceLosses{};
     for (std::size_t entry = 0; entry < PIXELS; ++entry) {
         const int top = top_solid_z(map, entry);
-        if (top == 64) continue;
+        if (top == VXL_COLUMN_DEPTH) continue;
         surface.height[entry] = TOP_HEIGHT - top;
         const std::uint32_t shown = shown_color(map, entry, top);
         surface.colour[entry] = shown & 0xFFFFFF;

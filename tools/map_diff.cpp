@@ -2,6 +2,7 @@
 
 #include <bit>
 
+#include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 
 MapDifference diff_vxl_maps(const std::uint8_t* a, std::size_t a_length, const std::uint8_t* b,
@@ -9,7 +10,7 @@ MapDifference diff_vxl_maps(const std::uint8_t* a, std::size_t a_length, const s
     MapDifference diff;
     VxlCursor cursor_a{a, a_length, 0, 0}, cursor_b{b, b_length, 0, 0};
     VxlColumn col_a, col_b;
-    for (std::size_t k = 0; k < 512 * 512; ++k) {
+    for (std::size_t k = 0; k < VXL_RECORD_COUNT; ++k) {
         read_vxl_column(cursor_a, &col_a, nullptr);
         read_vxl_column(cursor_b, &col_b, nullptr);
         // A voxel coloured in one file only differs: the other does not carry
@@ -25,8 +26,8 @@ MapDifference diff_vxl_maps(const std::uint8_t* a, std::size_t a_length, const s
         for (; differ != 0 && diff.first.size() < keep; differ &= differ - 1) {
             const int z = std::countr_zero(differ);
             VoxelDifference d;
-            d.x = int(k % 512);
-            d.y = int(k / 512);
+            d.x = int(k % VXL_MAP_SIZE);
+            d.y = int(k / VXL_MAP_SIZE);
             d.z = z;
             d.solid_a = col_a.solid >> z & 1;
             d.solid_b = col_b.solid >> z & 1;

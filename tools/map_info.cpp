@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
+
 MapInfo summarize_map(const DecodedMap& map) {
     MapInfo info;
     info.bytes = map.summary.bytes;
@@ -15,11 +17,11 @@ MapInfo summarize_map(const DecodedMap& map) {
 
     for (std::size_t k = 0; k < map.solid.size(); ++k) {
         const int top = top_solid_z(map, k);
-        if (top == 64) {
+        if (top == VXL_COLUMN_DEPTH) {
             ++info.empty_columns;
             continue;
         }
-        const int height = 63 - top;
+        const int height = VXL_COLUMN_DEPTH - 1 - top;
         if (height == 0) ++info.floor_columns;
         if (info.surface_min < 0 || height < info.surface_min) info.surface_min = height;
         if (height > info.surface_max) info.surface_max = height;

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
+
 namespace {
 
-constexpr int SIZE = 512;
+constexpr int SIZE = VXL_MAP_SIZE;
+constexpr int DEPTH = VXL_COLUMN_DEPTH;
 constexpr int ISO_WIDTH = 2 * SIZE;
-constexpr int ISO_HEIGHT = SIZE + 64 * ISO_VOXEL_HEIGHT;
+constexpr int ISO_HEIGHT = SIZE + DEPTH * ISO_VOXEL_HEIGHT;
 const std::uint8_t* const SKY = PREVIEW_SKY;
 
 /// Writes colour word c (red in bits 16-23, green 8-15, blue 0-7) scaled by light.
@@ -29,7 +32,7 @@ RgbImage blank_image(int width, int height, const std::uint8_t background[3]) {
 
 /// surface height of column (x, y) with wrap-around, -1 for an all-air column
 int surface_height(const DecodedMap& map, int x, int y) {
-    return 63 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
+    return DEPTH - 1 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
 }
 
 /// One output pixel's share of the source along one axis: source pixels first ..
@@ -117,10 +120,10 @@ RgbImage render_top_view(const DecodedMap& map) {
         for (int x = 0; x < SIZE; ++x) {
             const std::size_t entry = map_entry(x, y);
             const int top = top_solid_z(map, entry);
-            if (top == 64) continue;
+            if (top == DEPTH) continue;
             // A column that stands above its neighbours towards the light is lit,
             // one below them is in shade: each voxel of step changes the light by 12%.
-            const int h = 63 - top;
+            const int h = DEPTH - 1 - top;
             const int step = (h - surface_height(map, x - 1, y)) + (h - surface_height(map, x, y - 1));
             const double light = std::clamp(1.0 + 0.12 * step, 0.45, 1.6);
             put_pixel(image, x, y, shown_color(map, entry, top), light);
@@ -146,7 +149,7 @@ RgbImage render_iso_view(const DecodedMap& map) {
             const std::uint64_t seen = solid & (open_up | open_x | open_y);
             const int px = x - y + SIZE - 1;
             const int base = s / 2;
-            for (int z = 63; z >= 0; --z) {
+            for (int z = DEPTH - 1; z >= 0; --z) {
                 if (!(seen >> z & 1)) continue;
                 const std::uint32_t c = shown_color(map, entry, z);
                 const int py = base + z * ISO_VOXEL_HEIGHT;

@@ -102,7 +102,7 @@ bool run_decoder(PngSession* session, PngLayout layout, int want_width, int want
     return true;
 }
 
-bool run_encoder(PngSession* session, int width, int height, int channels, png_bytepp rows) {
+bool run_encoder(PngSession* session, int width, int height, int channels, png_bytepp rows, const char* software) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, session, on_error, on_warning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -114,6 +114,13 @@ bool run_encoder(PngSession* session, int width, int height, int channels, png_b
     png_set_write_fn(png, session, append_bytes, flush_nothing);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, types[channels - 1], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_text text{};  // PNG's registered keyword for the program that made the picture
+    if (software) {
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>("Software");
+        text.text = const_cast<png_charp>(software);
+        png_set_text(png, info, &text, 1);
+    }
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -172,14 +179,14 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
 }
 
 bool encode_png_pixels(int width, int height, int channels, const std::uint8_t* pixels,
-                       std::vector<std::uint8_t>* png, std::string* reason) {
+                       std::vector<std::uint8_t>* png, std::string* reason, const char* software) {
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     const std::size_t row_bytes = std::size_t(width) * std::size_t(channels);
     for (int y = 0; y < height; ++y) rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * row_bytes);
     png->clear();
     PngSession session;
     session.out = png;
-    if (channels >= 1 && channels <= 3 && run_encoder(&session, width, height, channels, rows.data())) return true;
+    if (channels >= 1 && channels <= 3 && run_encoder(&session, width, height, channels, rows.data(), software)) return true;
     *reason = session.reason.empty() ? "libpng could not start" : session.reason;
     return false;
 }

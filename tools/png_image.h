@@ -34,6 +34,7 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
                 PngPixels* pixels, std::string* reason);
 
 /// Encodes 8-bit pixels of 1 (grey), 2 (grey, alpha) or 3 (RGB) samples each,
-/// rows top to bottom, as a PNG into *png. Returns false with libpng's reason.
+/// rows top to bottom, as a PNG into *png, with a tEXt chunk "Software" holding
+/// software when it is given. Returns false with libpng's reason.
 bool encode_png_pixels(int width, int height, int channels, const std::uint8_t* pixels,
-                       std::vector<std::uint8_t>* png, std::string* reason);
+                       std::vector<std::uint8_t>* png, std::string* reason, const char* software = nullptr);

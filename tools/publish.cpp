@@ -12,6 +12,7 @@
 #include "mapfile/read_file.h"
 #include "mapfile/safe_write.h"
 #include "mapfile/vxl_loader.h"
+#include "tools/command_line.h"
 #include "tools/decoded_map.h"
 #include "tools/gallery.h"
 #include "tools/map_info.h"
@@ -23,10 +24,6 @@
 #include "tools/web_text.h"
 
 namespace {
-
-void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
-}
 
 /// A map's records read from its file and decoded.
 struct LoadedMap {
@@ -40,18 +37,10 @@ struct LoadedMap {
 /// Reads and decodes path (no further than its records need); on failure
 /// complains with the system's or the loader's reason and returns false.
 bool load_map(const std::string& path, LoadedMap* loaded) {
-    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &loaded->image);
-    if (result.read_failed) {
-        complain(path, result.reason);
-        return false;
-    }
-    std::string why = result.reason;
-    if (!result.ok || !decode_map(loaded->image.bytes.get(), result.record_bytes, &loaded->map, &why)) {
-        complain(path, "invalid: " + why);
-        return false;
-    }
+    std::uint64_t record_bytes = 0;
+    if (!read_map_records(path, &loaded->image, &loaded->map, &record_bytes)) return false;
     loaded->data = loaded->image.bytes.get();
-    loaded->length = result.record_bytes;
+    loaded->length = std::size_t(record_bytes);
     loaded->info = summarize_map(loaded->map);
     return true;
 }
@@ -207,4 +196,46 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
     std::printf("%s: %zu %s, %zu new or updated\n", index.c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
                 map_paths.size());
     return VXLTOOL_OK;
+}
+
+const char* const PAGE_USAGE =
+    "usage: vxltool page MAP -o PAGE.html\n"
+    "\n"
+    "Writes one self-contained web page for a map: a 3D view to turn, pan and zoom\n"
+    "with mouse, touch or keys, the view from above, the map's figures and a link\n"
+    "that downloads the map itself. Everything is inside the file: it works opened\n"
+    "from disk with no connection. The page is replaced whole, or left as it was.\n"
+    "exit status: 0 written; 1 the page could not be written; 2 usage error, or the\n"
+    "map cannot be read or is not valid.\n";
+
+const char* const GALLERY_USAGE =
+    "usage: vxltool gallery [MAP...] -o DIR [--title TEXT]\n"
+    "\n"
+    "Writes a gallery of maps into folder DIR (made if missing): DIR/index.html, a\n"
+    "grid of thumbnails with each map's name and figures that can be filtered by\n"
+    "name and sorted, and for each map a copy in DIR/maps/NAME.vxl, its page in\n"
+    "DIR/pages/NAME.html (as 'vxltool page' writes it) and its thumbnail in\n"
+    "DIR/thumbs/NAME.png. NAME is the map's file name without '.vxl'. It all works\n"
+    "opened from disk. --title names the index page (default: Maps).\n"
+    "Running it again adds or updates the maps given and keeps the others in\n"
+    "DIR/maps/ in the index; it never deletes a file. Without MAP it rebuilds the\n"
+    "index. Every map is checked first: nothing is written unless all are valid.\n"
+    "exit status: 0 written; 1 a file could not be written; 2 usage error, or a map\n"
+    "cannot be read or is not valid.\n";
+
+int run_page(int argc, char** argv) {
+    command_arguments args;
+    if (const auto done = start_command(argc, argv, "page", PAGE_USAGE, {"-o"}, &args)) return *done;
+    if (args.files.size() != 1) return usage_error("page", "needs exactly one MAP");
+    if (args.output.empty()) return usage_error("page", "no output given: -o PAGE.html");
+    return write_page_command(args.files[0], args.output);
+}
+
+int run_gallery(int argc, char** argv) {
+    command_arguments args;
+    if (const auto done = start_command(argc, argv, "gallery", GALLERY_USAGE, {"-o", "--title"}, &args))
+        return *done;
+    if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
+    if (args.title && args.title->empty()) return usage_error("gallery", "--title needs a text");
+    return write_gallery_command(args.files, args.output, args.title.value_or("Maps"));
 }

@@ -5,14 +5,15 @@
 #include <limits>
 #include <unordered_map>
 
+#include "mapfile/vxl_format.h"
 #include "volume/volume.h"
 
 namespace {
 
-constexpr int SIZE = 512;
+constexpr int SIZE = VXL_MAP_SIZE;
 constexpr int TILE = 256;
 constexpr int TILES = SIZE / TILE;
-constexpr int DEPTH = 64;
+constexpr int DEPTH = VXL_COLUMN_DEPTH;
 constexpr int PALETTE_SIZE = 255;
 /// Colour key of a voxel in a column that carries no colour at all.
 constexpr std::uint32_t UNCOLOURED = 0xFFFFFFFF;
@@ -133,21 +134,12 @@ bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string
     if (!frame_vox_scene(scene, &frame, reason)) return false;
     placement->by_bounds = frame.by_bounds;
     for (int a = 0; a < 3; ++a) placement->extent[a] = frame.extent[a];
-    for (const VoxInstance& instance : scene.instances) {
-        const VoxModel& model = scene.models[instance.model];
-        for (std::size_t i = 0; i < model.count; ++i) {
-            const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
-            if (v[3] == 0) continue;
-            std::int64_t w[3];
-            int m[3];
-            vox_world_position(scene, instance, v, w);
-            vox_to_map(frame, w, m);
-            std::uint8_t& solid = solid_map[voxel_index(m[0], m[1], m[2])];
-            placement->overlapping += solid;
-            placement->voxels += 1 - solid;
-            solid = 1;
-            color_map[voxel_index(m[0], m[1], m[2])] = 0x80000000u | scene.palette[v[3]];
-        }
-    }
+    for_each_vox_voxel(scene, frame, [&](const int m[3], const std::uint8_t* v) {
+        std::uint8_t& solid = solid_map[voxel_index(m[0], m[1], m[2])];
+        placement->overlapping += solid;
+        placement->voxels += 1 - solid;
+        solid = 1;
+        color_map[voxel_index(m[0], m[1], m[2])] = 0x80000000u | scene.palette[v[3]];
+    });
     return true;
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
 #include "tools/colour_quantiser.h"
 #include "tools/decoded_map.h"
 #include "tools/vox_file.h"
@@ -41,7 +42,7 @@ struct VoxPlacement {
 
 /// At most this many voxels are placed from one scene: a map holds 16,777,216,
 /// and a file that claims more (by reusing a model) is refused, not worked through.
-constexpr std::size_t VOX_MAX_PLACED_VOXELS = std::size_t{2} * 512 * 512 * 64;
+constexpr std::size_t VOX_MAX_PLACED_VOXELS = 2 * VXL_RECORD_COUNT * VXL_COLUMN_DEPTH;
 
 /// Where a scene goes in the map: map column (wx + shift[0], shift[1] - wy) at
 /// height wz + shift[2] for world position (wx, wy, wz).
@@ -59,6 +60,25 @@ bool frame_vox_scene(const VoxScene& scene, VoxFrame* frame, std::string* reason
 
 /// Map x, y and generator z of world position w in frame.
 void vox_to_map(const VoxFrame& frame, const std::int64_t w[3], int out[3]);
+
+/// Calls visit(m, v) for every shown voxel of every instance of the scene (colour
+/// index not 0), in the order of the instances and of their models' records: m its
+/// map x, y and generator z in frame, v its record (x, y, z, colour index).
+template <class Visit>
+void for_each_vox_voxel(const VoxScene& scene, const VoxFrame& frame, Visit&& visit) {
+    for (const VoxInstance& instance : scene.instances) {
+        const VoxModel& model = scene.models[instance.model];
+        for (std::size_t i = 0; i < model.count; ++i) {
+            const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
+            if (v[3] == 0) continue;
+            std::int64_t w[3];
+            int m[3];
+            vox_world_position(scene, instance, v, w);
+            vox_to_map(frame, w, m);
+            visit(m, v);
+        }
+    }
+}
 
 /// Clears the volume and places every shown voxel of the scene in it (generator
 /// orientation, z = 0 lowest) with colour 0x80RRGGBB. A scene that lies within
