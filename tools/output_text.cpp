@@ -26,6 +26,12 @@ std::size_t utf8_sequence(std::string_view text, std::size_t at, std::uint32_t* 
     return length;
 }
 
+const char* escape_of(std::span<const character_escape> escapes, std::uint32_t code) {
+    for (const character_escape& e : escapes)
+        if (e.code == code) return e.text;
+    return nullptr;
+}
+
 namespace {
 
 /// A character that must not reach a terminal or a log as it is.

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -36,12 +37,7 @@ struct character_escape {
 };
 
 /// the text that escapes gives for code, or null when it gives none
-template <std::size_t N>
-const char* escape_of(const character_escape (&escapes)[N], std::uint32_t code) {
-    for (const character_escape& e : escapes)
-        if (e.code == code) return e.text;
-    return nullptr;
-}
+const char* escape_of(std::span<const character_escape> escapes, std::uint32_t code);
 
 /// the bytes of text in lower-case hexadecimal, two digits each
 std::string hex_bytes(const std::string& text);

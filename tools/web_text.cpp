@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "tools/json_text.h"
 #include "tools/output_text.h"
 
 namespace {
@@ -20,6 +21,12 @@ constexpr character_escape SCRIPT_ESCAPES[] = {
     {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\t', "\\t"},
 };
 
+/// Control characters, DEL, and what could end a <script> element or start a
+/// character reference; all of them ASCII, so other characters pass as they are.
+bool script_needs_hex(std::uint32_t code) {
+    return code < 0x20 || code == '<' || code == '>' || code == '&' || code == 0x7F;
+}
+
 }  // namespace
 
 std::string html_escape(std::string_view text) {
@@ -35,33 +42,8 @@ std::string html_escape(std::string_view text) {
 }
 
 std::string script_json_string(std::string_view text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        std::uint32_t code = 0;
-        const std::size_t n = utf8_sequence(text, i, &code);
-        if (n == 0) {
-            out += "\\ufffd";
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(text.substr(i, n));
-            i += n;
-            continue;
-        }
-        ++i;
-        if (const char* escape = escape_of(SCRIPT_ESCAPES, c)) {
-            out += escape;
-        } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += char(c);
-        }
-    }
-    return out + "\"";
+    static const json_escaping SCRIPT = {SCRIPT_ESCAPES, script_needs_hex, "\\u%04x", "\\ufffd"};
+    return json_string_as(text, SCRIPT);
 }
 
 std::string base64_encode(const std::uint8_t* data, std::size_t length) {
