@@ -21,23 +21,23 @@ constexpr std::size_t WALKED_VOXELS = 1 << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    VoxScene scene;
+    vox_scene scene;
     std::string reason;
     if (!parse_vox(data, size, &scene, &reason)) {
         if (reason.empty()) std::abort();
         return 0;
     }
     std::size_t placed = 0;
-    for (const VoxModel& m : scene.models) {
+    for (const vox_model& m : scene.models) {
         if (m.voxels < data || m.voxels + m.count * VOX_VOXEL_BYTES > data + size) std::abort();
         for (int a = 0; a < 3; ++a)
             if (m.size[a] < 1 || m.size[a] > VOX_MAX_MODEL_SIZE) std::abort();
     }
-    for (const VoxInstance& instance : scene.instances) {
+    for (const vox_instance& instance : scene.instances) {
         if (instance.model >= scene.models.size()) std::abort();
         placed += scene.models[instance.model].count;
     }
-    VoxFrame frame;
+    vox_frame frame;
     if (!frame_vox_scene(scene, &frame, &reason)) {
         if (reason.empty()) std::abort();
         return 0;

@@ -24,7 +24,7 @@ std::string colour_records_need(int n) {
     return std::to_string(n) + (n == 1 ? " colour record needs" : " colour records need");
 }
 
-bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, VxlFault* fault) {
+bool reject(const vxl_cursor& cursor, std::size_t at, const std::string& what, vxl_fault* fault) {
     if (fault) {
         fault->offset = at;
         fault->record = cursor.record;
@@ -35,7 +35,7 @@ bool reject(const VxlCursor& cursor, std::size_t at, const std::string& what, Vx
 
 }  // namespace
 
-std::string vxl_fault_text(const VxlFault& fault) {
+std::string vxl_fault_text(const vxl_fault& fault) {
     const std::size_t x = fault.record % VXL_MAP_SIZE, y = fault.record / VXL_MAP_SIZE;
     return "byte " + std::to_string(fault.offset) + ", column (" + std::to_string(x) + ", " + std::to_string(y) +
            "): " + fault.what;
@@ -66,7 +66,7 @@ struct span_top {
 
 /// Reads and checks the header of the span at r, whose column is decoded down to
 /// cursor_z, and that its top colours are there. false with the fault otherwise.
-bool read_span_top(const VxlCursor& cursor, std::size_t r, int cursor_z, span_top* span, VxlFault* fault) {
+bool read_span_top(const vxl_cursor& cursor, std::size_t r, int cursor_z, span_top* span, vxl_fault* fault) {
     const std::uint8_t* const data = cursor.data;
     const std::size_t length = cursor.length;
     if (length - r < VXL_SPAN_HEADER_BYTES)
@@ -126,8 +126,8 @@ bool read_span_top(const VxlCursor& cursor, std::size_t r, int cursor_z, span_to
 /// Reads and checks where the bottom run of the span at r (not a last span) lies:
 /// it ends just above the next span's air_start, which must follow in the image
 /// and leave the column in order. false with the fault otherwise.
-bool read_bottom_run(const VxlCursor& cursor, std::size_t r, const span_top& span, int cursor_z,
-                     int* bottom_start, int* air_start, VxlFault* fault) {
+bool read_bottom_run(const vxl_cursor& cursor, std::size_t r, const span_top& span, int cursor_z,
+                     int* bottom_start, int* air_start, vxl_fault* fault) {
     const std::size_t length = cursor.length;
     const std::size_t next = r + std::size_t(span.span_length) * VXL_SPAN_HEADER_BYTES;
     const int bottom_count = span.span_length - 1 - span.top_count;
@@ -173,13 +173,13 @@ bool read_bottom_run(const VxlCursor& cursor, std::size_t r, const span_top& spa
 }
 
 /// Decodes the colour records at data[at ..] into column->colour[from .. to).
-void read_colours(const std::uint8_t* data, std::size_t at, int from, int to, VxlColumn* column) {
-    for (int z = from; z < to; ++z) column->color[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOR_BYTES);
+void read_colours(const std::uint8_t* data, std::size_t at, int from, int to, vxl_column* column) {
+    for (int z = from; z < to; ++z) column->colour[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOR_BYTES);
 }
 
 }  // namespace
 
-bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault) {
+bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
     const std::size_t length = cursor.length;
     std::size_t r = cursor.offset;
     if (r >= length) {
@@ -192,7 +192,7 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault) {
 
     // Every voxel is solid until an air run says otherwise.
     std::uint64_t solid = ~std::uint64_t{0};
-    std::uint64_t colored = 0;
+    std::uint64_t coloured = 0;
     int spans = 0;
     int cursor_z = 0;
     for (;;) {
@@ -202,13 +202,13 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault) {
         const std::size_t colours = r + VXL_SPAN_HEADER_BYTES;
         solid &= ~voxel_range(cursor_z, span.top_start);
         read_colours(cursor.data, colours, span.top_start, span.top_stop, column);
-        colored |= voxel_range(span.top_start, span.top_stop);
+        coloured |= voxel_range(span.top_start, span.top_stop);
 
         const std::size_t bottom_colours = colours + std::size_t(span.top_count) * VXL_COLOR_BYTES;
         if (span.span_length == 0) {
             // The last span: everything below its top run is solid without a colour.
             column->solid = solid;
-            column->colored = colored;
+            column->coloured = coloured;
             column->spans = spans;
             cursor.offset = bottom_colours;
             ++cursor.record;
@@ -218,17 +218,17 @@ bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault) {
         int bottom_start = 0, air_start = 0;
         if (!read_bottom_run(cursor, r, span, cursor_z, &bottom_start, &air_start, fault)) return false;
         read_colours(cursor.data, bottom_colours, bottom_start, air_start, column);
-        colored |= voxel_range(bottom_start, air_start);
+        coloured |= voxel_range(bottom_start, air_start);
         cursor_z = air_start;
         r += std::size_t(span.span_length) * VXL_SPAN_HEADER_BYTES;
     }
 }
 
-VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length) {
-    VxlLoadResult result;
+vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length) {
+    vxl_load_result result;
     result.bytes = length;
-    VxlCursor cursor{data, length, 0, 0};
-    VxlColumn column;
+    vxl_cursor cursor{data, length, 0, 0};
+    vxl_column column;
     while (cursor.record < VXL_RECORD_COUNT) {
         if (!read_vxl_column(cursor, &column, &result.fault)) {
             result.placed = true;
@@ -237,7 +237,7 @@ VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length) {
         }
         result.spans += std::uint64_t(column.spans);
         result.solid_voxels += std::uint64_t(std::popcount(column.solid));
-        result.colored_voxels += std::uint64_t(std::popcount(column.colored));
+        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
     }
     result.ok = true;
     result.record_bytes = cursor.offset;
@@ -245,38 +245,38 @@ VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length) {
     return result;
 }
 
-VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length, std::uint64_t* colored_columns) {
-    VxlLoadResult result = check_vxl_map(data, length);
+vxl_load_result parse_vxl_map(const std::uint8_t* data, std::size_t length, std::uint64_t* coloured_columns) {
+    vxl_load_result result = check_vxl_map(data, length);
     if (!result.ok) return result;
 
     // The image is known to be valid: decode it, record by record, into the volume.
-    VxlCursor cursor{data, length, 0, 0};
-    VxlColumn column;
+    vxl_cursor cursor{data, length, 0, 0};
+    vxl_column column;
     for (std::size_t k = 0; k < VXL_RECORD_COUNT; ++k) {
         read_vxl_column(cursor, &column, nullptr);
         const int x = int(k % VXL_MAP_SIZE), y = int(k / VXL_MAP_SIZE);
         for (int z = 0; z < VXL_COLUMN_DEPTH; ++z) set_solid(x, y, z, std::uint8_t(column.solid >> z & 1));
-        for (std::uint64_t left = column.colored; left != 0; left &= left - 1) {
+        for (std::uint64_t left = column.coloured; left != 0; left &= left - 1) {
             const int z = std::countr_zero(left);
-            set_color(x, y, z, column.color[z]);
+            set_color(x, y, z, column.colour[z]);
         }
-        if (colored_columns) colored_columns[column_index(x, y)] = column.colored;
+        if (coloured_columns) coloured_columns[column_index(x, y)] = column.coloured;
     }
     return result;
 }
 
 namespace {
 
-VxlLoadResult too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes) {
-    VxlLoadResult result;
+vxl_load_result too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes) {
+    vxl_load_result result;
     result.bytes = size;
     result.reason = (measured ? "file is " + std::to_string(size) : "input is more than " + std::to_string(max_bytes)) +
                     " bytes, limit " + std::to_string(max_bytes);
     return result;
 }
 
-VxlLoadResult read_failure(const std::string& why) {
-    VxlLoadResult result;
+vxl_load_result read_failure(const std::string& why) {
+    vxl_load_result result;
     result.read_failed = true;
     result.reason = why;
     return result;
@@ -287,7 +287,7 @@ VxlLoadResult read_failure(const std::string& why) {
 // A file larger than the limit is refused whatever it holds, a pipe as well as a
 // file: a pipe whose records fail is measured up to the limit before its fault is
 // reported, so the verdict never depends on how much a read happened to bring.
-VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes, VxlFileImage* image) {
+vxl_load_result read_vxl_file(const char* path, std::uint64_t max_bytes, vxl_input_image* image) {
     input_file in;
     std::string why;
     if (!open_input_file(path, VXL_MAX_RECORDS_BYTES, &in, &why)) return read_failure(why);
@@ -297,9 +297,9 @@ VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes, VxlFileIm
         if (size > max_bytes) return too_large(size, true, max_bytes);
     }
 
-    VxlLoadResult result;
-    VxlCursor cursor{in.bytes.get(), 0, 0, 0};
-    VxlColumn column;
+    vxl_load_result result;
+    vxl_cursor cursor{in.bytes.get(), 0, 0, 0};
+    vxl_column column;
     while (cursor.record < VXL_RECORD_COUNT) {
         // A record is read within VXL_MAX_RECORD_BYTES of its start, so with that
         // much in memory (or all there is) it reads as it would from the whole file.
@@ -317,7 +317,7 @@ VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes, VxlFileIm
         }
         result.spans += std::uint64_t(column.spans);
         result.solid_voxels += std::uint64_t(std::popcount(column.solid));
-        result.colored_voxels += std::uint64_t(std::popcount(column.colored));
+        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
     }
     if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
     if (size > max_bytes) return too_large(size, in.regular, max_bytes);
@@ -332,11 +332,11 @@ VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes, VxlFileIm
     return result;
 }
 
-VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns) {
-    VxlFileImage image;
-    const VxlLoadResult read = read_vxl_file(path, VXL_ANY_SIZE, &image);
+vxl_load_result load_vxl_map(const char* path, std::uint64_t* coloured_columns) {
+    vxl_input_image image;
+    const vxl_load_result read = read_vxl_file(path, VXL_ANY_SIZE, &image);
     if (!read.ok) return read;
-    VxlLoadResult result = parse_vxl_map(image.bytes.get(), image.length, colored_columns);
+    vxl_load_result result = parse_vxl_map(image.bytes.get(), image.length, coloured_columns);
     result.bytes = read.bytes;
     result.trailing_bytes = read.trailing_bytes;
     return result;

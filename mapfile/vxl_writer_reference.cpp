@@ -16,7 +16,7 @@ void put_span_header(std::vector<std::uint8_t>& out, int span_length, int top_st
     out.push_back(static_cast<std::uint8_t>(air_start));
 }
 
-void put_colors(std::vector<std::uint8_t>& out, int x, int y, int from, int to) {
+void put_colours(std::vector<std::uint8_t>& out, int x, int y, int from, int to) {
     for (int z = from; z < to; ++z) put_u32_le(out, color_map[voxel_index(x, y, z)]);
 }
 
@@ -72,8 +72,8 @@ void encode_vxl_column(int x, int y, std::vector<std::uint8_t>& out) {
         const int bottom_stop = p == depth ? k : p;
         const int span_length = bottom_stop == depth ? 0 : (top_stop - top_start) + (bottom_stop - bottom_start) + 1;
         put_span_header(out, span_length, top_start, top_stop - 1, air_start);
-        put_colors(out, x, y, top_start, top_stop);
-        put_colors(out, x, y, bottom_start, bottom_stop);
+        put_colours(out, x, y, top_start, top_stop);
+        put_colours(out, x, y, bottom_start, bottom_stop);
         k = bottom_stop;
         if (k >= depth) return;
     }

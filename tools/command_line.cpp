@@ -106,7 +106,7 @@ bool read_map_file(const std::string& path, map_file* file, std::uint64_t max_by
     return !file->result.read_failed;
 }
 
-bool read_decoded_map(const std::string& path, DecodedMap* map, VxlLoadResult* invalid) {
+bool read_decoded_map(const std::string& path, decoded_map* map, vxl_load_result* invalid) {
     map_file file;
     if (!read_map_file(path, &file)) return false;
     std::string why;
@@ -120,8 +120,8 @@ bool read_decoded_map(const std::string& path, DecodedMap* map, VxlLoadResult* i
     return true;
 }
 
-bool read_map_records(const std::string& path, VxlFileImage* image, DecodedMap* map, std::uint64_t* record_bytes) {
-    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, image);
+bool read_map_records(const std::string& path, vxl_input_image* image, decoded_map* map, std::uint64_t* record_bytes) {
+    const vxl_load_result result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, image);
     if (result.read_failed) {
         complain(path, result.reason);
         return false;

@@ -49,8 +49,8 @@ bool parse_whole(const std::string& text, int lo, int hi, int* n);
 
 /// A map read from a file: its records and what reading them found.
 struct map_file {
-    VxlFileImage image;
-    VxlLoadResult result;
+    vxl_input_image image;
+    vxl_load_result result;
 };
 
 /// Reads and validates path. Returns false, having complained with the system's
@@ -61,11 +61,11 @@ bool read_map_file(const std::string& path, map_file* file, std::uint64_t max_by
 /// Reads and decodes path; on failure complains and returns false, with what
 /// reading found in *invalid when the file was read but is not a valid map.
 /// map->summary is what reading the file found (its bytes, its trailing bytes).
-bool read_decoded_map(const std::string& path, DecodedMap* map, VxlLoadResult* invalid = nullptr);
+bool read_decoded_map(const std::string& path, decoded_map* map, vxl_load_result* invalid = nullptr);
 
 /// Reads path and decodes its records alone (map->summary then counts no byte
 /// after them); on failure complains ("invalid: ..." for a map that is not valid)
 /// and returns false. *image receives the file's bytes, *record_bytes the length
 /// of its records.
-bool read_map_records(const std::string& path, VxlFileImage* image, DecodedMap* map,
+bool read_map_records(const std::string& path, vxl_input_image* image, decoded_map* map,
                       std::uint64_t* record_bytes = nullptr);

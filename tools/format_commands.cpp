@@ -68,15 +68,15 @@ constexpr std::size_t MAX_PNG_BYTES = std::size_t{64} << 20;
 constexpr std::size_t MAX_VOX_BYTES = std::size_t{256} << 20;
 
 /// The words of export or import.
-struct FormatArguments {
+struct format_arguments {
     std::vector<std::string> files;
     std::string heightmap, colours, output;
     bool help = false;
     std::string error;
 };
 
-FormatArguments parse_format_arguments(int argc, char** argv, bool takes_output) {
-    FormatArguments args;
+format_arguments parse_format_arguments(int argc, char** argv, bool takes_output) {
+    format_arguments args;
     bool options_done = false;
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
@@ -179,9 +179,9 @@ std::string megabytes(std::size_t bytes) {
 
 // ---- export
 
-int export_heightmap(const std::string& map_path, const DecodedMap& map, const FormatArguments& args) {
-    SurfaceLosses losses;
-    const SurfaceMaps surface = surface_of_map(map, &losses);
+int export_heightmap(const std::string& map_path, const decoded_map& map, const format_arguments& args) {
+    surface_losses losses;
+    const surface_maps surface = surface_of_map(map, &losses);
     if (losses.cave_columns)
         complain(map_path, std::to_string(losses.cave_columns) +
                                " columns have caves or overhangs; the heightmap keeps only their top surface");
@@ -216,8 +216,8 @@ int export_heightmap(const std::string& map_path, const DecodedMap& map, const F
     return VXLTOOL_OK;
 }
 
-int export_vox_file(const DecodedMap& map, const std::string& out) {
-    const VoxExport vox = export_vox(map);
+int export_vox_file(const decoded_map& map, const std::string& out) {
+    const vox_export vox = export_vox(map);
     if (!vox.colours.exact) {
         char text[200];
         std::snprintf(text, sizeof text,
@@ -233,8 +233,8 @@ int export_vox_file(const DecodedMap& map, const std::string& out) {
     return VXLTOOL_OK;
 }
 
-int export_glb_file(const DecodedMap& map, const std::string& map_path, const std::string& out) {
-    const GlbExport glb = export_glb(map, base_name(map_path));
+int export_glb_file(const decoded_map& map, const std::string& map_path, const std::string& out) {
+    const glb_export glb = export_glb(map, base_name(map_path));
     if (!write_output(out, glb.file)) return VXLTOOL_NEGATIVE;
     std::printf("%s: %zu rectangles covering %zu voxel faces, %s\n", out.c_str(), glb.quads, glb.faces,
                 megabytes(glb.file.size()).c_str());
@@ -243,10 +243,10 @@ int export_glb_file(const DecodedMap& map, const std::string& map_path, const st
 
 // ---- import
 
-int import_heightmap(const FormatArguments& args) {
+int import_heightmap(const format_arguments& args) {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t length = 0;
-    SurfaceMaps surface;
+    surface_maps surface;
     std::string why;
     bool had_colour = false;
     if (!read_input(args.heightmap, MAX_PNG_BYTES, "heightmap", &data, &length)) return VXLTOOL_TROUBLE;
@@ -272,10 +272,10 @@ int import_vox(const std::string& in, const std::string& output) {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t length = 0;
     if (!read_input(in, MAX_VOX_BYTES, ".vox", &data, &length)) return VXLTOOL_TROUBLE;
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     if (!parse_vox(data.get(), length, &scene, &why)) return complain(in, why), VXLTOOL_TROUBLE;
-    VoxPlacement placement;
+    vox_placement placement;
     if (!place_vox_scene(scene, &placement, &why)) return complain(in, why), VXLTOOL_TROUBLE;
     if (placement.by_bounds)
         complain(in, "the scene (" + std::to_string(placement.extent[0]) + " x " + std::to_string(placement.extent[1]) +
@@ -292,7 +292,7 @@ int import_vox(const std::string& in, const std::string& output) {
 }  // namespace
 
 int run_export(int argc, char** argv) {
-    const FormatArguments args = parse_format_arguments(argc, argv, false);
+    const format_arguments args = parse_format_arguments(argc, argv, false);
     if (args.help) return std::fputs(EXPORT_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("export", args.error);
     if (args.files.empty()) return usage_error("export", "no MAP given");
@@ -305,8 +305,8 @@ int run_export(int argc, char** argv) {
     if (to_file && !has_extension(out, ".vox") && !has_extension(out, ".glb"))
         return usage_error("export", "'" + out + "' names no known format: end it in .vox or .glb");
 
-    DecodedMap map;
-    VxlFileImage image;
+    decoded_map map;
+    vxl_input_image image;
     if (!read_map_records(args.files[0], &image, &map)) return VXLTOOL_TROUBLE;
     if (!to_file) return export_heightmap(args.files[0], map, args);
     if (has_extension(out, ".vox")) return export_vox_file(map, out);
@@ -314,7 +314,7 @@ int run_export(int argc, char** argv) {
 }
 
 int run_import(int argc, char** argv) {
-    const FormatArguments args = parse_format_arguments(argc, argv, true);
+    const format_arguments args = parse_format_arguments(argc, argv, true);
     if (args.help) return std::fputs(IMPORT_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("import", args.error);
     if (!args.colours.empty() && args.heightmap.empty()) return usage_error("import", "--colours needs --heightmap");

@@ -76,8 +76,8 @@ int run_info(int argc, char** argv) {
     if (args.files.size() != 1) return usage_error("info", "needs exactly one FILE");
 
     const std::string& path = args.files[0];
-    DecodedMap map;
-    VxlLoadResult invalid;
+    decoded_map map;
+    vxl_load_result invalid;
     if (!read_decoded_map(path, &map, &invalid)) {
         // Scripts get an answer they can parse for a file that is not a map, in
         // the terms of check --json; one that cannot be read at all is trouble
@@ -86,7 +86,7 @@ int run_info(int argc, char** argv) {
             std::printf("{\"valid\": false, %s}\n", vxl_fault_json(invalid).c_str());
         return VXLTOOL_TROUBLE;
     }
-    const MapInfo info = summarize_map(map);
+    const map_info info = summarize_map(map);
     if (args.json) {
         auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
         std::printf(
@@ -95,8 +95,8 @@ int run_info(int argc, char** argv) {
             ", \"colored_voxels\": %" PRIu64 ", \"empty_columns\": %zu, \"floor_columns\": %zu, \"surface_min\": %s, "
             "\"surface_max\": %s, \"distinct_colors\": %zu}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
-            info.colored_voxels, info.colored_voxels, info.empty_columns, info.floor_columns,
-            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colors);
+            info.coloured_voxels, info.coloured_voxels, info.empty_columns, info.floor_columns,
+            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colours);
         return VXLTOOL_OK;
     }
     std::printf("%s: VXL map\n", quoted_name(path).c_str());
@@ -105,7 +105,7 @@ int run_info(int argc, char** argv) {
     std::printf("  columns           %zu\n", info.columns);
     std::printf("  spans             %" PRIu64 "\n", info.spans);
     std::printf("  solid voxels      %" PRIu64 "\n", info.solid_voxels);
-    std::printf("  colour records    %" PRIu64 "\n", info.colored_voxels);
+    std::printf("  colour records    %" PRIu64 "\n", info.coloured_voxels);
     std::printf("  empty columns     %zu\n", info.empty_columns);
     std::printf("  floor columns     %zu (surface height 0)\n", info.floor_columns);
     if (info.surface_min < 0)
@@ -113,7 +113,7 @@ int run_info(int argc, char** argv) {
     else
         std::printf("  surface heights   %d..%d (voxels above the bottom layer)\n", info.surface_min,
                     info.surface_max);
-    std::printf("  distinct colours  %zu\n", info.distinct_colors);
+    std::printf("  distinct colours  %zu\n", info.distinct_colours);
     return VXLTOOL_OK;
 }
 
@@ -125,11 +125,11 @@ std::string count_of(std::size_t n, const char* noun) {
 }
 
 /// "air", "solid, no colour" or "solid, colour 0x80RRGGBB"
-std::string describe_voxel(bool solid, bool colored, std::uint32_t color) {
+std::string describe_voxel(bool solid, bool coloured, std::uint32_t colour) {
     if (!solid) return "air";
-    if (!colored) return "solid, no colour";
+    if (!coloured) return "solid, no colour";
     char text[40];
-    std::snprintf(text, sizeof text, "solid, colour 0x%08" PRIX32, color);
+    std::snprintf(text, sizeof text, "solid, colour 0x%08" PRIX32, colour);
     return text;
 }
 
@@ -148,14 +148,14 @@ int run_diff(int argc, char** argv) {
     map_file files[2];
     for (int i = 0; i < 2; ++i) {
         if (!read_map_file(args.files[i], &files[i])) return VXLTOOL_TROUBLE;
-        const VxlLoadResult& result = files[i].result;
+        const vxl_load_result& result = files[i].result;
         if (!result.ok) {
             complain(args.files[i], "invalid: " + result.reason);
             return VXLTOOL_TROUBLE;
         }
     }
     constexpr std::size_t SHOWN = 10;
-    const MapDifference diff =
+    const map_difference diff =
         diff_vxl_maps(files[0].image.bytes.get(), files[0].image.length, files[1].image.bytes.get(),
                       files[1].image.length, SHOWN);
     if (diff.voxels == 0) {
@@ -164,10 +164,10 @@ int run_diff(int argc, char** argv) {
     }
     std::printf("maps differ in %s of %s (A = %s, B = %s)\n", count_of(diff.voxels, "voxel").c_str(),
                 count_of(diff.columns, "column").c_str(), a.c_str(), b.c_str());
-    for (const VoxelDifference& d : diff.first)
+    for (const voxel_difference& d : diff.first)
         std::printf("  column (%d, %d) z %d: A %s; B %s\n", d.x, d.y, d.z,
-                    describe_voxel(d.solid_a, d.colored_a, d.color_a).c_str(),
-                    describe_voxel(d.solid_b, d.colored_b, d.color_b).c_str());
+                    describe_voxel(d.solid_a, d.coloured_a, d.colour_a).c_str(),
+                    describe_voxel(d.solid_b, d.coloured_b, d.colour_b).c_str());
     if (diff.voxels > diff.first.size()) std::printf("  ... and %zu more\n", diff.voxels - diff.first.size());
     return VXLTOOL_NEGATIVE;
 }

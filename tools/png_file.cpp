@@ -9,11 +9,11 @@ constexpr const char* PNG_SOFTWARE = "vxltool " MAPGEN_VERSION;
 
 }  // namespace
 
-bool encode_png(const RgbImage& image, std::vector<std::uint8_t>* png, std::string* reason) {
+bool encode_png(const rgb_image& image, std::vector<std::uint8_t>* png, std::string* reason) {
     return encode_png_pixels(image.width, image.height, 3, image.rgb.data(), png, reason, PNG_SOFTWARE);
 }
 
-bool write_png(const char* path, const RgbImage& image, std::string* reason) {
+bool write_png(const char* path, const rgb_image& image, std::string* reason) {
     std::vector<std::uint8_t> png;
     return encode_png(image, &png, reason) && safe_write_file(path, png.data(), png.size(), reason);
 }

@@ -26,17 +26,17 @@
 namespace {
 
 /// A map's records read from its file and decoded.
-struct LoadedMap {
-    VxlFileImage image;
+struct loaded_map {
+    vxl_input_image image;
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;  // the records: bytes after them, which readers ignore, are left out
-    DecodedMap map;
-    MapInfo info;
+    decoded_map map;
+    map_info info;
 };
 
 /// Reads and decodes path (no further than its records need); on failure
 /// complains with the system's or the loader's reason and returns false.
-bool load_map(const std::string& path, LoadedMap* loaded) {
+bool load_map(const std::string& path, loaded_map* loaded) {
     std::uint64_t record_bytes = 0;
     if (!read_map_records(path, &loaded->image, &loaded->map, &record_bytes)) return false;
     loaded->data = loaded->image.bytes.get();
@@ -53,7 +53,7 @@ bool write_file(const std::string& path, const std::string& bytes) {
     return false;
 }
 
-bool write_page(const std::string& path, const MapPageInput& input, const LoadedMap& loaded) {
+bool write_page(const std::string& path, const map_page_input& input, const loaded_map& loaded) {
     std::string html, why;
     if (!build_map_page(input, loaded.map, loaded.info, &html, &why)) {
         complain(path, why);
@@ -81,13 +81,13 @@ bool exists(const std::string& path) {
 }
 
 /// a map of the gallery and what it needs written
-struct GalleryMap {
-    LoadedMap loaded;
+struct gallery_map {
+    loaded_map loaded;
     bool given = false;  // named on the command line: all its files are written
 };
 
-bool write_gallery_files(const std::string& dir, const std::string& name, GalleryMap& entry) {
-    const LoadedMap& loaded = entry.loaded;
+bool write_gallery_files(const std::string& dir, const std::string& name, gallery_map& entry) {
+    const loaded_map& loaded = entry.loaded;
     const std::string page = dir + "/" + gallery_page_path(name), thumb = dir + "/" + gallery_thumbnail_path(name);
     if (entry.given) {
         const std::string copy = dir + "/" + gallery_map_path(name);
@@ -95,7 +95,7 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
         if (!safe_write_file(copy.c_str(), loaded.data, loaded.length, &why)) return complain(copy, why), false;
     }
     if (entry.given || !exists(page)) {
-        MapPageInput input;
+        map_page_input input;
         input.name = name;
         input.file_name = name + ".vxl";
         input.data = loaded.data;
@@ -104,7 +104,7 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
         if (!write_page(page, input, loaded)) return false;
     }
     if (entry.given || !exists(thumb)) {
-        const RgbImage image = fit_square(render_top_view(loaded.map), GALLERY_THUMBNAIL_SIZE, PREVIEW_SKY);
+        const rgb_image image = fit_square(render_top_view(loaded.map), GALLERY_THUMBNAIL_SIZE, PREVIEW_SKY);
         std::string why;
         if (!write_png(thumb.c_str(), image, &why)) return complain(thumb, why), false;
     }
@@ -114,9 +114,9 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
 }  // namespace
 
 int write_page_command(const std::string& map_path, const std::string& output) {
-    LoadedMap loaded;
+    loaded_map loaded;
     if (!load_map(map_path, &loaded)) return VXLTOOL_TROUBLE;
-    MapPageInput input;
+    map_page_input input;
     input.name = map_name_of(map_path);
     input.file_name = input.name + ".vxl";
     input.data = loaded.data;
@@ -137,7 +137,7 @@ int write_page_command(const std::string& map_path, const std::string& output) {
 int write_gallery_command(const std::vector<std::string>& map_paths, const std::string& dir,
                           const std::string& title) {
     // Every map given is read and checked before anything is written.
-    std::map<std::string, GalleryMap> maps;
+    std::map<std::string, gallery_map> maps;
     std::map<std::string, std::string> given_as;
     bool all_good = true;
     for (const std::string& path : map_paths) {
@@ -147,7 +147,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
             return VXLTOOL_TROUBLE;
         }
         given_as[name] = path;
-        GalleryMap& entry = maps[name];
+        gallery_map& entry = maps[name];
         entry.given = true;
         all_good = load_map(path, &entry.loaded) && all_good;
     }
@@ -171,7 +171,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
     std::size_t left_out = 0;
     for (const std::string& name : earlier) {
         if (maps.count(name)) continue;
-        GalleryMap entry;
+        gallery_map entry;
         if (!load_map(dir + "/" + gallery_map_path(name), &entry.loaded)) {
             std::fprintf(stderr, "vxltool: %s: left out of the index\n", (dir + "/" + gallery_map_path(name)).c_str());
             ++left_out;
@@ -180,7 +180,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
         maps.emplace(name, std::move(entry));
     }
 
-    std::vector<GalleryEntry> entries;
+    std::vector<gallery_entry> entries;
     for (auto& [name, entry] : maps) {
         if (!write_gallery_files(dir, name, entry)) return VXLTOOL_NEGATIVE;
         if (entry.given) std::printf("%s: %s, its page and thumbnail\n", name.c_str(), gallery_map_path(name).c_str());

@@ -91,9 +91,9 @@ int run_render(int argc, char** argv) {
     if (to_stdout && isatty(STDOUT_FILENO))
         return usage_error("render", "standard output is a terminal: redirect it, or give -o a file name");
 
-    DecodedMap map;
+    decoded_map map;
     if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
-    RgbImage image = view == "top" ? render_top_view(map) : render_iso_view(map);
+    rgb_image image = view == "top" ? render_top_view(map) : render_iso_view(map);
     if (size) image = fit_square(image, size, PREVIEW_SKY);
     if (scale > 1) image = scale_image(image, scale);
     std::string why;

@@ -52,14 +52,14 @@ void put_transform(std::vector<std::uint8_t>& out, int id, int child, const std:
 
 }  // namespace
 
-std::vector<std::uint8_t> encode_vox(const std::vector<VoxOutModel>& models, const std::vector<std::uint32_t>& palette) {
+std::vector<std::uint8_t> encode_vox(const std::vector<vox_out_model>& models, const std::vector<std::uint32_t>& palette) {
     std::vector<std::uint8_t> children;
     {
         std::vector<std::uint8_t> pack;
         put_i32(pack, std::int64_t(models.size()));
         put_chunk(children, "PACK", pack);
     }
-    for (const VoxOutModel& m : models) {
+    for (const vox_out_model& m : models) {
         std::vector<std::uint8_t> size, voxels;
         for (int s : m.size) put_i32(size, s);
         put_chunk(children, "SIZE", size);

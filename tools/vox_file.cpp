@@ -92,7 +92,7 @@ bool parse_translation(const std::string& text, std::int64_t t[3]) {
 /// "_r": one byte. Bits 0-1 give the column of row 0's entry, bits 2-3 that of
 /// row 1 (row 2 takes the remaining one), bits 4-6 the signs of rows 0-2 (set
 /// for -1).
-bool parse_rotation(const std::string& text, VoxRotation* r) {
+bool parse_rotation(const std::string& text, vox_rotation* r) {
     const char* s = text.c_str();
     std::int64_t bits = 0;
     if (!parse_integer(s, &bits) || *s != '\0' || bits < 0 || bits > 127) return false;
@@ -144,7 +144,7 @@ bool read_shape(vox_reader& r, vox_node* node) {
     return r.i32(&node->model) && r.dict(&model_attributes);  // later models are animation frames
 }
 
-bool read_model(vox_reader& size_chunk, vox_reader& voxel_chunk, VoxModel* model) {
+bool read_model(vox_reader& size_chunk, vox_reader& voxel_chunk, vox_model* model) {
     std::int32_t s[3], n = 0;
     for (int i = 0; i < 3; ++i) {
         if (!size_chunk.i32(&s[i])) return false;
@@ -173,7 +173,7 @@ bool read_model(vox_reader& size_chunk, vox_reader& voxel_chunk, VoxModel* model
 
 /// Reads the children of MAIN. Chunks of other kinds (materials, cameras, notes)
 /// are skipped.
-bool read_chunks(vox_reader& main, VoxScene* scene, vox_chunks* chunks) {
+bool read_chunks(vox_reader& main, vox_scene* scene, vox_chunks* chunks) {
     while (main.left() > 0) {
         if (main.left() < CHUNK_HEADER_BYTES) return main.fail("a chunk header is cut short");
         char id[5] = {0};
@@ -201,7 +201,7 @@ bool read_chunks(vox_reader& main, VoxScene* scene, vox_chunks* chunks) {
                 return main.fail("chunk 'XYZI' runs past the end of its parent");
             vox_reader voxels{main.at, main.at + voxel_content, main.reason, "XYZI"};
             main.at += std::size_t(voxel_content) + std::size_t(voxel_children);
-            VoxModel model;
+            vox_model model;
             if (!read_model(chunk, voxels, &model)) return false;
             scene->models.push_back(model);
         } else if (kind == "XYZI") {
@@ -240,8 +240,8 @@ bool read_chunks(vox_reader& main, VoxScene* scene, vox_chunks* chunks) {
 
 }  // namespace
 
-bool parse_vox(const std::uint8_t* data, std::size_t length, VoxScene* scene, std::string* reason) {
-    *scene = VoxScene{};
+bool parse_vox(const std::uint8_t* data, std::size_t length, vox_scene* scene, std::string* reason) {
+    *scene = vox_scene{};
     reason->clear();
     if (length < 8 || std::memcmp(data, "VOX ", 4) != 0) {
         *reason = "not a MagicaVoxel .vox file (no 'VOX ' header)";
@@ -274,7 +274,7 @@ bool parse_vox(const std::uint8_t* data, std::size_t length, VoxScene* scene, st
     }
     scene->has_scene_graph = !chunks.nodes.empty();
     if (!scene->has_scene_graph) {
-        for (std::size_t m = 0; m < scene->models.size(); ++m) scene->instances.push_back(VoxInstance{m, {}, {0, 0, 0}});
+        for (std::size_t m = 0; m < scene->models.size(); ++m) scene->instances.push_back(vox_instance{m, {}, {0, 0, 0}});
         return true;
     }
     return walk_vox_scene(chunks, scene, reason);

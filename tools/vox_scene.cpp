@@ -7,8 +7,8 @@ namespace {
 constexpr int MAX_SCENE_DEPTH = 256;  // nodes from the root to a shape
 
 /// Rotation a * b.
-VoxRotation compose(const VoxRotation& a, const VoxRotation& b) {
-    VoxRotation r;
+vox_rotation compose(const vox_rotation& a, const vox_rotation& b) {
+    vox_rotation r;
     for (int row = 0; row < 3; ++row) {
         r.axis[row] = b.axis[a.axis[row]];
         r.sign[row] = a.sign[row] * b.sign[a.axis[row]];
@@ -18,15 +18,15 @@ VoxRotation compose(const VoxRotation& a, const VoxRotation& b) {
 
 }  // namespace
 
-void vox_rotate(const VoxRotation& r, const std::int64_t v[3], std::int64_t out[3]) {
+void vox_rotate(const vox_rotation& r, const std::int64_t v[3], std::int64_t out[3]) {
     for (int row = 0; row < 3; ++row) out[row] = r.sign[row] * v[r.axis[row]];
 }
 
-bool walk_vox_scene(const vox_chunks& chunks, VoxScene* scene, std::string* reason) {
+bool walk_vox_scene(const vox_chunks& chunks, vox_scene* scene, std::string* reason) {
     struct walk_step {
         std::int32_t node;
         int depth;
-        VoxRotation rotation;
+        vox_rotation rotation;
         std::int64_t translation[3];
     };
     std::map<std::int32_t, bool> seen;
@@ -67,7 +67,7 @@ bool walk_vox_scene(const vox_chunks& chunks, VoxScene* scene, std::string* reas
                           std::to_string(node.model) + ", and the file has " + std::to_string(scene->models.size());
                 return false;
             }
-            VoxInstance instance;
+            vox_instance instance;
             instance.model = std::size_t(node.model);
             instance.rotation = step.rotation;
             for (int i = 0; i < 3; ++i) instance.translation[i] = step.translation[i];
@@ -77,9 +77,9 @@ bool walk_vox_scene(const vox_chunks& chunks, VoxScene* scene, std::string* reas
     return true;
 }
 
-void vox_world_position(const VoxScene& scene, const VoxInstance& instance, const std::uint8_t* v,
+void vox_world_position(const vox_scene& scene, const vox_instance& instance, const std::uint8_t* v,
                         std::int64_t out[3]) {
-    const VoxModel& model = scene.models[instance.model];
+    const vox_model& model = scene.models[instance.model];
     const std::int64_t local[3] = {v[0] - model.size[0] / 2, v[1] - model.size[1] / 2, v[2] - model.size[2] / 2};
     vox_rotate(instance.rotation, local, out);
     for (int i = 0; i < 3; ++i) out[i] += instance.translation[i];

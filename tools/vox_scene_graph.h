@@ -19,7 +19,7 @@ struct vox_node {
     std::int32_t model = -1;             // shape only
     std::int32_t layer = -1;             // transform only
     bool hidden = false;
-    VoxRotation rotation;
+    vox_rotation rotation;
     std::int64_t translation[3] = {0, 0, 0};
 };
 
@@ -31,10 +31,10 @@ struct vox_chunks {
 };
 
 /// out = r * v
-void vox_rotate(const VoxRotation& r, const std::int64_t v[3], std::int64_t out[3]);
+void vox_rotate(const vox_rotation& r, const std::int64_t v[3], std::int64_t out[3]);
 
 /// Walks the tree from node 0 and lists an instance for every shape the editor
 /// shows in scene->instances. A node reached a second time (a cycle or a shared
 /// child), a missing node, a tree deeper than MAX_SCENE_DEPTH or a shape of a
 /// model the file lacks is malformed: false with the reason.
-bool walk_vox_scene(const vox_chunks& chunks, VoxScene* scene, std::string* reason);
+bool walk_vox_scene(const vox_chunks& chunks, vox_scene* scene, std::string* reason);
