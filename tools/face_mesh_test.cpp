@@ -2,18 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
-
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
-
-decoded_map decoded(const vxl_bytes& image) {
-    decoded_map map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return map;
-}
 
 vxl_bytes air() { return vxl_bytes(VXL_AIR_COLUMN, VXL_AIR_COLUMN + 4); }
 

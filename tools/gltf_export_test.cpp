@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
@@ -12,13 +12,6 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& b, std::size_t at) {
     std::uint32_t v;
     std::memcpy(&v, &b[at], 4);
     return v;
-}
-
-decoded_map decoded(const vxl_bytes& image) {
-    decoded_map map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return map;
 }
 
 TEST(Gltf, NamesBecomeValidUtf8) {

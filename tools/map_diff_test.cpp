@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
-
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
 
 map_difference diff(const vxl_bytes& a, const vxl_bytes& b, std::size_t keep = 10) {
     return diff_vxl_maps(a.data(), a.size(), b.data(), b.size(), keep);

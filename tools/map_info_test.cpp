@@ -2,18 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
-
-map_info info_of(const vxl_bytes& image) {
-    decoded_map map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return summarize_map(map);
-}
+map_info info_of(const vxl_bytes& image) { return summarize_map(decoded(image)); }
 
 TEST(MapInfo, AllAirMapHasNoSurface) {
     const map_info info = info_of(vxl_image());

@@ -6,13 +6,11 @@
 
 #include <regex>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 #include "tools/gallery.h"
 #include "tools/web_assets.h"
 
 namespace {
-
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
 
 /// base64 back to bytes (the test's own decoder, to check the page's data)
 std::vector<std::uint8_t> unbase64(const std::string& text) {

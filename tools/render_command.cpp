@@ -64,8 +64,8 @@ const char* other_picture_format(const std::string& path) {
 
 int run_render(int argc, char** argv) {
     command_arguments args;
-    if (const auto done = start_command(argc, argv, "render", RENDER_USAGE, {"-o", "--view", "--size", "--scale"}, &args))
-        return *done;
+    const std::vector<std::string> options = {"-o", "--view", "--size", "--scale"};
+    if (const auto done = start_command(argc, argv, "render", RENDER_USAGE, options, &args)) return *done;
     if (args.files.size() != 1) return usage_error("render", "needs exactly one FILE");
     if (args.output.empty()) return usage_error("render", "no output given: -o OUT.png");
     if (const char* format = other_picture_format(args.output))

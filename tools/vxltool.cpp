@@ -48,8 +48,14 @@ struct vxltool_command {
 /// Every command vxltool has. A new command is one line here, and a line in
 /// MAIN_USAGE.
 const vxltool_command COMMANDS[] = {
-    {"check", run_check}, {"info", run_info},     {"render", run_render}, {"diff", run_diff},
-    {"page", run_page},   {"gallery", run_gallery}, {"export", run_export}, {"import", run_import},
+    {"check", run_check},
+    {"info", run_info},
+    {"render", run_render},
+    {"diff", run_diff},
+    {"page", run_page},
+    {"gallery", run_gallery},
+    {"export", run_export},
+    {"import", run_import},
 };
 
 int run_command(int argc, char** argv) {
