@@ -22,8 +22,8 @@
 /// One column record, decoded. Bit z of a mask stands for voxel z of the column.
 struct vxl_column {
     std::uint64_t solid = 0;     // voxels the record makes solid
-    std::uint64_t coloured = 0;   // voxels the record carries a colour record for
-    std::uint32_t colour[64];     // colour words, meaningful only where colored has the bit
+    std::uint64_t coloured = 0;  // voxels the record carries a colour record for
+    std::uint32_t colour[64];    // colour words, meaningful only where coloured has the bit
     int spans = 0;               // spans in the record
 };
 
@@ -60,7 +60,7 @@ struct vxl_load_result {
     bool ok = false;
     bool read_failed = false;      // the file itself could not be read (reason: the system's)
     bool placed = false;           // not ok because of the fault at a place in the image
-    vxl_fault fault;                // that fault, when placed
+    vxl_fault fault;               // that fault, when placed
     std::string reason;            // why not ok: the system's reason, or vxl_fault_text(fault), or a limit
     std::uint64_t bytes = 0;         // length of the image (of the file, for a file)
     std::uint64_t record_bytes = 0;  // bytes taken by the 262,144 column records
@@ -75,7 +75,7 @@ vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length);
 
 /// Validates the image, then decodes it into the volume through set_solid and
 /// set_color. When coloured_columns is given (COLUMN_COUNT words, column index
-/// order) it receives each column's colored mask, so a caller can tell the voxels
+/// order) it receives each column's coloured mask, so a caller can tell the voxels
 /// the file coloured from the words the load left alone. A rejected image writes
 /// neither the volume nor coloured_columns.
 vxl_load_result parse_vxl_map(const std::uint8_t* data, std::size_t length,

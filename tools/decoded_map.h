@@ -14,11 +14,11 @@
 #include "mapfile/vxl_loader.h"
 
 struct decoded_map {
-    std::vector<std::uint64_t> solid;        // one mask per column
+    std::vector<std::uint64_t> solid;         // one mask per column
     std::vector<std::uint64_t> coloured;      // one mask per column
     std::vector<std::uint32_t> first_colour;  // per column, index of its first colour; one extra entry at the end
     std::vector<std::uint32_t> colours;       // colour words of all coloured voxels, column by column, in z order
-    vxl_load_result summary;                   // what check_vxl_map reports for the image
+    vxl_load_result summary;                  // what check_vxl_map reports for the image
 };
 
 /// entry of column (x, y) in a decoded_map

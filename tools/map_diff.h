@@ -13,7 +13,7 @@ struct voxel_difference {
     int x = 0, y = 0, z = 0;      // z in file orientation
     bool solid_a = false, solid_b = false;
     bool coloured_a = false, coloured_b = false;
-    std::uint32_t colour_a = 0, colour_b = 0;  // meaningful where colored
+    std::uint32_t colour_a = 0, colour_b = 0;  // meaningful where coloured
 };
 
 struct map_difference {

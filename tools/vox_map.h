@@ -27,7 +27,7 @@ struct vox_export {
     std::size_t voxels = 0;
     std::size_t models = 0;
     std::size_t distinct_colours = 0;  // among the voxels, by red, green and blue
-    quantised_colours colours;          // the palette and what reducing to it cost
+    quantised_colours colours;         // the palette and what reducing to it cost
 };
 
 /// The map as a .vox file of four models, palette of at most 255 colours.
