@@ -33,6 +33,12 @@ bool reject(const vxl_cursor& cursor, std::size_t at, const std::string& what, v
     return false;
 }
 
+/// reject for the checks that return a count or a z: -1
+int fail_at(const vxl_cursor& cursor, std::size_t at, const std::string& what, vxl_fault* fault) {
+    reject(cursor, at, what, fault);
+    return -1;
+}
+
 }  // namespace
 
 std::string vxl_fault_text(const vxl_fault& fault) {
@@ -56,130 +62,127 @@ std::string vxl_fault_text(const vxl_fault& fault) {
 
 namespace {
 
-/// What the header of one span says about its top run, checked.
-struct span_top {
-    int span_length = 0;
-    int top_start = 0;
-    int top_count = 0;  // top colours
-    int top_stop = 0;   // one past the top run
-};
+// The two checks below are always inlined into read_vxl_column's loop: called,
+// they cost every record read a tenth more time.
 
-/// Reads and checks the header of the span at r, whose column is decoded down to
-/// cursor_z, and that its top colours are there. false with the fault otherwise.
-bool read_span_top(const vxl_cursor& cursor, std::size_t r, int cursor_z, span_top* span, vxl_fault* fault) {
+/// Checks the header of the span at r, whose column is decoded down to cursor_z,
+/// and that its top colours are there. Returns the number of top colours, or -1
+/// with the fault.
+[[gnu::always_inline]] inline int check_span_top(const vxl_cursor& cursor, std::size_t r, int cursor_z,
+                                                 vxl_fault* fault) {
     const std::uint8_t* const data = cursor.data;
     const std::size_t length = cursor.length;
     if (length - r < VXL_SPAN_HEADER_BYTES)
-        return reject(cursor, r, "span header cut short: the image ends at byte " + std::to_string(length), fault);
+        return fail_at(cursor, r, "span header cut short: the image ends at byte " + std::to_string(length), fault);
     const int span_length = data[r + VXL_SPAN_LENGTH];
     const int top_start = data[r + VXL_TOP_START];
     const int top_end = data[r + VXL_TOP_END];
 
     if (top_start > VXL_COLUMN_DEPTH)
-        return reject(cursor, r + VXL_TOP_START,
-                      "top_start " + std::to_string(top_start) + " out of range 0..64", fault);
+        return fail_at(cursor, r + VXL_TOP_START,
+                       "top_start " + std::to_string(top_start) + " out of range 0..64", fault);
     // An empty top run is written as top_start - 1 in 8 bits: at top_start 0 that
     // is 255, the one value above 63 that a writer can legitimately produce.
     const bool empty_top = top_end + 1 == top_start || (top_start == 0 && top_end == 255);
     if (!empty_top && top_end >= VXL_COLUMN_DEPTH)
-        return reject(cursor, r + VXL_TOP_END, "top_end " + std::to_string(top_end) + " out of range 0..63",
-                      fault);
+        return fail_at(cursor, r + VXL_TOP_END, "top_end " + std::to_string(top_end) + " out of range 0..63",
+                       fault);
     if (!empty_top && top_end < top_start)
-        return reject(cursor, r + VXL_TOP_END,
-                      "top_end " + std::to_string(top_end) + " ends above top_start " +
-                          std::to_string(top_start) + " minus one",
-                      fault);
+        return fail_at(cursor, r + VXL_TOP_END,
+                       "top_end " + std::to_string(top_end) + " ends above top_start " +
+                           std::to_string(top_start) + " minus one",
+                       fault);
     if (top_start < cursor_z)
-        return reject(cursor, r + VXL_TOP_START,
-                      "top_start " + std::to_string(top_start) + " lies above the air_start " +
-                          std::to_string(cursor_z) + " of its span",
-                      fault);
+        return fail_at(cursor, r + VXL_TOP_START,
+                       "top_start " + std::to_string(top_start) + " lies above the air_start " +
+                           std::to_string(cursor_z) + " of its span",
+                       fault);
     const int top_count = empty_top ? 0 : top_end - top_start + 1;
     if (span_length != 0 && span_length < 1 + top_count)
-        return reject(cursor, r + VXL_SPAN_LENGTH,
-                      "span_length " + std::to_string(span_length) + " too small for its " +
-                          std::to_string(top_count) + " top colours",
-                      fault);
+        return fail_at(cursor, r + VXL_SPAN_LENGTH,
+                       "span_length " + std::to_string(span_length) + " too small for its " +
+                           std::to_string(top_count) + " top colours",
+                       fault);
     // A last span ends after its top colours; any other is followed at least by
     // the next span's header.
     const std::size_t record_end = span_length == 0
                                        ? r + VXL_SPAN_HEADER_BYTES + std::size_t(top_count) * VXL_COLOR_BYTES
                                        : r + std::size_t(span_length) * VXL_SPAN_HEADER_BYTES + VXL_SPAN_HEADER_BYTES;
     if (record_end - cursor.offset > VXL_MAX_RECORD_BYTES)
-        return reject(cursor, r + VXL_SPAN_LENGTH,
-                      std::string("column record of ") + (span_length == 0 ? "" : "at least ") +
-                          std::to_string(record_end - cursor.offset) + " bytes, longer than the " +
-                          std::to_string(VXL_MAX_RECORD_BYTES) + " a column can need",
-                      fault);
+        return fail_at(cursor, r + VXL_SPAN_LENGTH,
+                       std::string("column record of ") + (span_length == 0 ? "" : "at least ") +
+                           std::to_string(record_end - cursor.offset) + " bytes, longer than the " +
+                           std::to_string(VXL_MAX_RECORD_BYTES) + " a column can need",
+                       fault);
 
     const std::size_t colours = r + VXL_SPAN_HEADER_BYTES;
     if (length - colours < std::size_t(top_count) * VXL_COLOR_BYTES)
-        return reject(cursor, r,
-                      "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
-                          std::to_string(colours + std::size_t(top_count) * VXL_COLOR_BYTES) +
-                          ", the image ends at byte " + std::to_string(length),
-                      fault);
-    *span = {span_length, top_start, top_count, top_start + top_count};
-    return true;
+        return fail_at(cursor, r,
+                       "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
+                           std::to_string(colours + std::size_t(top_count) * VXL_COLOR_BYTES) +
+                           ", the image ends at byte " + std::to_string(length),
+                       fault);
+    return top_count;
 }
 
-/// Reads and checks where the bottom run of the span at r (not a last span) lies:
-/// it ends just above the next span's air_start, which must follow in the image
-/// and leave the column in order. false with the fault otherwise.
-bool read_bottom_run(const vxl_cursor& cursor, std::size_t r, const span_top& span, int cursor_z,
-                     int* bottom_start, int* air_start, vxl_fault* fault) {
+/// Checks where the bottom run of the span at r (not a last span) lies: it ends
+/// just above the next span's air_start, which must follow in the image and leave
+/// the column in order. Returns that air_start, or -1 with the fault.
+[[gnu::always_inline]] inline int check_bottom_run(const vxl_cursor& cursor, std::size_t r, int span_length,
+                                                   int top_count, int cursor_z, vxl_fault* fault) {
     const std::size_t length = cursor.length;
-    const std::size_t next = r + std::size_t(span.span_length) * VXL_SPAN_HEADER_BYTES;
-    const int bottom_count = span.span_length - 1 - span.top_count;
+    const std::size_t next = r + std::size_t(span_length) * VXL_SPAN_HEADER_BYTES;
+    const int bottom_count = span_length - 1 - top_count;
+    const int top_stop = cursor.data[r + VXL_TOP_START] + top_count;
     if (next > length)
-        return reject(cursor, r,
-                      "bottom colours cut short: " + colour_records_need(bottom_count) + " bytes up to " +
-                          std::to_string(next) + ", the image ends at byte " + std::to_string(length),
-                      fault);
+        return fail_at(cursor, r,
+                       "bottom colours cut short: " + colour_records_need(bottom_count) + " bytes up to " +
+                           std::to_string(next) + ", the image ends at byte " + std::to_string(length),
+                       fault);
     if (next == length)
-        return reject(cursor, next, "next span missing: the image ends inside the column record", fault);
+        return fail_at(cursor, next, "next span missing: the image ends inside the column record", fault);
     if (length - next < VXL_SPAN_HEADER_BYTES)
-        return reject(cursor, next, "span header cut short: the image ends at byte " + std::to_string(length),
-                      fault);
+        return fail_at(cursor, next, "span header cut short: the image ends at byte " + std::to_string(length),
+                       fault);
     // The bottom run ends just above the next span's air_start, so that byte
     // places it; it must not reach back into this span's top run.
     const int air = cursor.data[next + VXL_AIR_START];
     if (air > VXL_COLUMN_DEPTH)
-        return reject(cursor, next + VXL_AIR_START, "air_start " + std::to_string(air) + " out of range 0..64",
-                      fault);
-    if (air < span.top_stop)
-        return reject(cursor, next + VXL_AIR_START,
-                      "air_start " + std::to_string(air) + " lies above z " + std::to_string(span.top_stop) +
-                          ", the end of the previous span's top run",
-                      fault);
+        return fail_at(cursor, next + VXL_AIR_START, "air_start " + std::to_string(air) + " out of range 0..64",
+                       fault);
+    if (air < top_stop)
+        return fail_at(cursor, next + VXL_AIR_START,
+                       "air_start " + std::to_string(air) + " lies above z " + std::to_string(top_stop) +
+                           ", the end of the previous span's top run",
+                       fault);
     const int bottom = air - bottom_count;
-    if (bottom < span.top_stop)
-        return reject(cursor, r + VXL_SPAN_LENGTH,
-                      "bottom run of " + std::to_string(bottom_count) + " colours would start at z " +
-                          std::to_string(bottom) + ", above the end of the top run at z " +
-                          std::to_string(span.top_stop),
-                      fault);
+    if (bottom < top_stop)
+        return fail_at(cursor, r + VXL_SPAN_LENGTH,
+                       "bottom run of " + std::to_string(bottom_count) + " colours would start at z " +
+                           std::to_string(bottom) + ", above the end of the top run at z " +
+                           std::to_string(top_stop),
+                       fault);
     if (air == cursor_z)
-        return reject(cursor, next + VXL_AIR_START,
-                      "air_start " + std::to_string(air) +
-                          " does not lie below the previous span's: that span covers no voxel",
-                      fault);
+        return fail_at(cursor, next + VXL_AIR_START,
+                       "air_start " + std::to_string(air) +
+                           " does not lie below the previous span's: that span covers no voxel",
+                       fault);
     if (air == VXL_COLUMN_DEPTH)
-        return reject(cursor, next + VXL_AIR_START,
-                      "air_start 64 lies below the bottom voxel, z 63: the span covers no voxel", fault);
-    *bottom_start = bottom;
-    *air_start = air;
-    return true;
+        return fail_at(cursor, next + VXL_AIR_START,
+                       "air_start 64 lies below the bottom voxel, z 63: the span covers no voxel", fault);
+    return air;
 }
 
 /// Decodes the colour records at data[at ..] into column->colour[from .. to).
 void read_colours(const std::uint8_t* data, std::size_t at, int from, int to, vxl_column* column) {
-    for (int z = from; z < to; ++z) column->colour[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOR_BYTES);
+    for (int z = from; z < to; ++z)
+        column->colour[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOR_BYTES);
 }
 
 }  // namespace
 
 bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
+    const std::uint8_t* const data = cursor.data;
     const std::size_t length = cursor.length;
     std::size_t r = cursor.offset;
     if (r >= length) {
@@ -196,16 +199,19 @@ bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
     int spans = 0;
     int cursor_z = 0;
     for (;;) {
-        span_top span;
         ++spans;
-        if (!read_span_top(cursor, r, cursor_z, &span, fault)) return false;
+        const int top_count = check_span_top(cursor, r, cursor_z, fault);
+        if (top_count < 0) return false;
+        const int span_length = data[r + VXL_SPAN_LENGTH];
+        const int top_start = data[r + VXL_TOP_START];
+        const int top_stop = top_start + top_count;  // one past the top run
         const std::size_t colours = r + VXL_SPAN_HEADER_BYTES;
-        solid &= ~voxel_range(cursor_z, span.top_start);
-        read_colours(cursor.data, colours, span.top_start, span.top_stop, column);
-        coloured |= voxel_range(span.top_start, span.top_stop);
+        solid &= ~voxel_range(cursor_z, top_start);
+        read_colours(data, colours, top_start, top_stop, column);
+        coloured |= voxel_range(top_start, top_stop);
 
-        const std::size_t bottom_colours = colours + std::size_t(span.top_count) * VXL_COLOR_BYTES;
-        if (span.span_length == 0) {
+        const std::size_t bottom_colours = colours + std::size_t(top_count) * VXL_COLOR_BYTES;
+        if (span_length == 0) {
             // The last span: everything below its top run is solid without a colour.
             column->solid = solid;
             column->coloured = coloured;
@@ -215,12 +221,13 @@ bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
             return true;
         }
 
-        int bottom_start = 0, air_start = 0;
-        if (!read_bottom_run(cursor, r, span, cursor_z, &bottom_start, &air_start, fault)) return false;
-        read_colours(cursor.data, bottom_colours, bottom_start, air_start, column);
+        const int air_start = check_bottom_run(cursor, r, span_length, top_count, cursor_z, fault);
+        if (air_start < 0) return false;
+        const int bottom_start = air_start - (span_length - 1 - top_count);
+        read_colours(data, bottom_colours, bottom_start, air_start, column);
         coloured |= voxel_range(bottom_start, air_start);
         cursor_z = air_start;
-        r += std::size_t(span.span_length) * VXL_SPAN_HEADER_BYTES;
+        r += std::size_t(span_length) * VXL_SPAN_HEADER_BYTES;
     }
 }
 
