@@ -33,8 +33,9 @@ bool reject(const vxl_cursor& cursor, std::size_t at, const std::string& what, v
     return false;
 }
 
-/// reject for the checks that return a count or a z: -1
-int fail_at(const vxl_cursor& cursor, std::size_t at, const std::string& what, vxl_fault* fault) {
+/// reject for the checks that return a count or a z: -1. Cold, so that the
+/// messages are built out of the way of the loop that reads valid records.
+[[gnu::cold]] int fail_at(const vxl_cursor& cursor, std::size_t at, const std::string& what, vxl_fault* fault) {
     reject(cursor, at, what, fault);
     return -1;
 }
