@@ -7,6 +7,7 @@
 
 #include "tools/command_line.h"
 #include "tools/format_commands.h"
+#include "tools/generate_command.h"
 #include "tools/map_commands.h"
 #include "tools/publish.h"
 #include "tools/render_command.h"
@@ -32,6 +33,7 @@ const char* const MAIN_USAGE =
     "  import IN.vox -o MAP                     make a map from a MagicaVoxel scene\n"
     "  import --heightmap H.png [--colours C.png] -o MAP\n"
     "                                           make a map from a heightmap\n"
+    "  generate --seeds LIST -o DIR             make the maps of many seeds at once\n"
     "\n"
     "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview, page or\n"
@@ -56,6 +58,7 @@ const vxltool_command COMMANDS[] = {
     {"gallery", run_gallery},
     {"export", run_export},
     {"import", run_import},
+    {"generate", run_generate},
 };
 
 int run_command(int argc, char** argv) {
