@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "mapfile/vxl_format.h"
 #include "tools/vox_file.h"
 #include "tools/vox_map.h"
 
@@ -20,39 +21,31 @@ constexpr std::size_t WALKED_VOXELS = 1 << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    VoxScene scene;
+    vox_scene scene;
     std::string reason;
     if (!parse_vox(data, size, &scene, &reason)) {
         if (reason.empty()) std::abort();
         return 0;
     }
     std::size_t placed = 0;
-    for (const VoxModel& m : scene.models) {
+    for (const vox_model& m : scene.models) {
         if (m.voxels < data || m.voxels + m.count * VOX_VOXEL_BYTES > data + size) std::abort();
         for (int a = 0; a < 3; ++a)
             if (m.size[a] < 1 || m.size[a] > VOX_MAX_MODEL_SIZE) std::abort();
     }
-    for (const VoxInstance& instance : scene.instances) {
+    for (const vox_instance& instance : scene.instances) {
         if (instance.model >= scene.models.size()) std::abort();
         placed += scene.models[instance.model].count;
     }
-    VoxFrame frame;
+    vox_frame frame;
     if (!frame_vox_scene(scene, &frame, &reason)) {
         if (reason.empty()) std::abort();
         return 0;
     }
     if (placed > WALKED_VOXELS) return 0;
-    for (const VoxInstance& instance : scene.instances) {
-        const VoxModel& model = scene.models[instance.model];
-        for (std::size_t i = 0; i < model.count; ++i) {
-            const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
-            if (v[3] == 0) continue;
-            std::int64_t w[3];
-            int m[3];
-            vox_world_position(scene, instance, v, w);
-            vox_to_map(frame, w, m);
-            if (m[0] < 0 || m[0] >= 512 || m[1] < 0 || m[1] >= 512 || m[2] < 0 || m[2] >= 64) std::abort();
-        }
-    }
+    for_each_vox_voxel(scene, frame, [](const int m[3], const std::uint8_t*) {
+        if (m[0] < 0 || m[0] >= VXL_MAP_SIZE || m[1] < 0 || m[1] >= VXL_MAP_SIZE || m[2] < 0 || m[2] >= VXL_COLUMN_DEPTH)
+            std::abort();
+    });
     return 0;
 }

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     put_file(fd, file, file_size);
 
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    VxlFileImage held;
-    const VxlLoadResult read = read_vxl_file(path.c_str(), limit, &held);
+    vxl_input_image held;
+    const vxl_load_result read = read_vxl_file(path.c_str(), limit, &held);
     if (read.read_failed) std::abort();
     if (file_size > limit) {
         if (read.ok || read.placed ||
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    const VxlLoadResult memory = check_vxl_map(file, file_size);
+    const vxl_load_result memory = check_vxl_map(file, file_size);
     if (read.ok != memory.ok || read.reason != memory.reason || read.placed != memory.placed ||
         read.fault.offset != memory.fault.offset || read.fault.record != memory.fault.record)
         std::abort();

@@ -77,8 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) return 0;
     const std::uint8_t control = data[0];
     const std::uint8_t* const records = data + 1;
-    VxlCursor cursor{records, size - 1, 0, 0};
-    VxlColumn column;
+    vxl_cursor cursor{records, size - 1, 0, 0};
+    vxl_column column;
     record_list pattern;
     while (pattern.size() < 16) {
         const std::size_t at = cursor.offset;
@@ -93,26 +93,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     build_map(records, pattern, records + rest_at, size - 1 - rest_at, shift, rest_last, &map);
 
     // In memory and from a file, the same verdict.
-    const VxlLoadResult memory = check_vxl_map(map.data(), map.size());
+    const vxl_load_result memory = check_vxl_map(map.data(), map.size());
     const int fd = memory_file();
     put_file(fd, map);
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    VxlFileImage held;
-    const VxlLoadResult read = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &held);
+    vxl_input_image held;
+    const vxl_load_result read = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &held);
     check(!read.read_failed && read.ok == memory.ok && read.reason == memory.reason);
     if (!memory.ok) return 0;
     check(read.bytes == map.size() && read.trailing_bytes == memory.trailing_bytes &&
           read.record_bytes == memory.record_bytes && read.spans == memory.spans &&
-          read.solid_voxels == memory.solid_voxels && read.colored_voxels == memory.colored_voxels);
-    check(memory.spans <= 64 * VXL_RECORD_COUNT && memory.record_bytes <= VXL_MAX_RECORDS_BYTES);
+          read.solid_voxels == memory.solid_voxels && read.coloured_voxels == memory.coloured_voxels);
+    check(memory.spans <= VXL_COLUMN_DEPTH * VXL_RECORD_COUNT && memory.record_bytes <= VXL_MAX_RECORDS_BYTES);
 
-    static DecodedMap decoded;
+    static decoded_map decoded;
     std::string why;
     check(decode_map(held.bytes.get(), held.length, &decoded, &why));
-    const MapInfo info = summarize_map(decoded);
-    check(info.columns == VXL_RECORD_COUNT && info.colored_voxels == memory.colored_voxels &&
-          info.empty_columns + info.floor_columns <= info.columns && info.surface_max <= 63 &&
-          info.distinct_colors <= info.colored_voxels);
+    const map_info info = summarize_map(decoded);
+    check(info.columns == VXL_RECORD_COUNT && info.coloured_voxels == memory.coloured_voxels &&
+          info.empty_columns + info.floor_columns <= info.columns && info.surface_max < VXL_COLUMN_DEPTH &&
+          info.distinct_colours <= info.coloured_voxels);
 
     // Against the same records in another arrangement (on every other input): no
     // more differences than voxels, and a map is the same as itself.
@@ -120,17 +120,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         build_map(records, pattern, records + rest_at, size - 1 - rest_at, (shift + 1) & 7, rest_last, &other);
         const bool same_records = other == map;
         if (check_vxl_map(other.data(), other.size()).ok) {
-            const MapDifference diff = diff_vxl_maps(map.data(), map.size(), other.data(), other.size(), 10);
-            check(diff.voxels <= VXL_RECORD_COUNT * 64 && diff.columns <= VXL_RECORD_COUNT &&
+            const map_difference diff = diff_vxl_maps(map.data(), map.size(), other.data(), other.size(), 10);
+            check(diff.voxels <= VXL_RECORD_COUNT * VXL_COLUMN_DEPTH && diff.columns <= VXL_RECORD_COUNT &&
                   diff.first.size() == std::min<std::size_t>(diff.voxels, 10) && diff.columns <= diff.voxels &&
                   (!same_records || diff.voxels == 0));
         }
     }
 
-    const RgbImage top = render_top_view(decoded);
+    const rgb_image top = render_top_view(decoded);
     check(top.rgb.size() == std::size_t(top.width) * std::size_t(top.height) * 3);
     if (control & 0x80) {
-        const RgbImage iso = render_iso_view(decoded);
+        const rgb_image iso = render_iso_view(decoded);
         check(iso.rgb.size() == std::size_t(iso.width) * std::size_t(iso.height) * 3);
     }
     return 0;

@@ -16,18 +16,18 @@ namespace {
 // not change them. They are set to values no image would leave there.
 constexpr std::size_t WATCHED[] = {0, 63, 64, 32767, 32768, 8388608, 16777215};
 constexpr std::uint8_t SOLID_MARK = 7;
-constexpr std::uint32_t COLOR_MARK = 0xDEC0ADDE;
+constexpr std::uint32_t COLOUR_MARK = 0xDEC0ADDE;
 
 void mark_watched() {
     for (std::size_t i : WATCHED) {
         solid_map[i] = SOLID_MARK;
-        color_map[i] = COLOR_MARK;
+        color_map[i] = COLOUR_MARK;
     }
 }
 
 bool watched_untouched() {
     for (std::size_t i : WATCHED)
-        if (solid_map[i] != SOLID_MARK || color_map[i] != COLOR_MARK) return false;
+        if (solid_map[i] != SOLID_MARK || color_map[i] != COLOUR_MARK) return false;
     return true;
 }
 
@@ -35,7 +35,7 @@ bool watched_untouched() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     mark_watched();
-    const VxlLoadResult result = parse_vxl_map(data, size);
+    const vxl_load_result result = parse_vxl_map(data, size);
     if (!result.ok) {
         if (!result.placed || result.reason != vxl_fault_text(result.fault) || result.fault.offset > size ||
             result.fault.record >= VXL_RECORD_COUNT || !watched_untouched())
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // a column can need.
     if (result.record_bytes + result.trailing_bytes != size || result.record_bytes < VXL_AIR_MAP_BYTES ||
         result.record_bytes > VXL_MAX_RECORDS_BYTES || result.spans < VXL_RECORD_COUNT ||
-        result.spans > 64 * VXL_RECORD_COUNT || result.colored_voxels > result.solid_voxels)
+        result.spans > VXL_COLUMN_DEPTH * VXL_RECORD_COUNT || result.coloured_voxels > result.solid_voxels)
         std::abort();
     return 0;
 }

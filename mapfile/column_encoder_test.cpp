@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "mapfile/vxl_fast_encoder.h"
-#include "mapfile/vxl_writer.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
 #include "volume/volume.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <random>
 
-#include "mapfile/vxl_writer.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
 #include "volume/volume.h"

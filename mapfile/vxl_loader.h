@@ -20,26 +20,26 @@
 #include "mapfile/file_buffer.h"
 
 /// One column record, decoded. Bit z of a mask stands for voxel z of the column.
-struct VxlColumn {
+struct vxl_column {
     std::uint64_t solid = 0;     // voxels the record makes solid
-    std::uint64_t colored = 0;   // voxels the record carries a colour record for
-    std::uint32_t color[64];     // colour words, meaningful only where colored has the bit
+    std::uint64_t coloured = 0;  // voxels the record carries a colour record for
+    std::uint32_t colour[64];    // colour words, meaningful only where coloured has the bit
     int spans = 0;               // spans in the record
 };
 
 /// Where and why an image is not a valid map.
-struct VxlFault {
+struct vxl_fault {
     std::uint64_t offset = 0;  // the byte the fault is at
     std::size_t record = 0;    // the record it is in: column (record % 512, record / 512)
     std::string what;          // the fault itself
 };
 
 /// "byte OFFSET, column (X, Y): WHAT"
-std::string vxl_fault_text(const VxlFault& fault);
+std::string vxl_fault_text(const vxl_fault& fault);
 
 /// Walks the column records of one image in file order. data must stay alive and
 /// unchanged while the cursor is used.
-struct VxlCursor {
+struct vxl_cursor {
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;
     std::size_t offset = 0;  // where the next record starts
@@ -51,38 +51,38 @@ struct VxlCursor {
 /// record is malformed, or the image ends before or inside it, returns false with
 /// the fault's place and nature in *fault (when given), and leaves the cursor where
 /// it was (*column is then unspecified).
-bool read_vxl_column(VxlCursor& cursor, VxlColumn* column, VxlFault* fault);
+bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault);
 
 /// What a load or a check found. The counts are those of the whole image and are
 /// filled only when ok. Counts are 64-bit whatever the platform: a file may be far
 /// larger than its records.
-struct VxlLoadResult {
+struct vxl_load_result {
     bool ok = false;
     bool read_failed = false;      // the file itself could not be read (reason: the system's)
     bool placed = false;           // not ok because of the fault at a place in the image
-    VxlFault fault;                // that fault, when placed
+    vxl_fault fault;               // that fault, when placed
     std::string reason;            // why not ok: the system's reason, or vxl_fault_text(fault), or a limit
     std::uint64_t bytes = 0;         // length of the image (of the file, for a file)
     std::uint64_t record_bytes = 0;  // bytes taken by the 262,144 column records
     std::uint64_t trailing_bytes = 0;  // bytes after the last record, accepted and ignored
     std::uint64_t spans = 0;
     std::uint64_t solid_voxels = 0;
-    std::uint64_t colored_voxels = 0;  // equals the number of colour records
+    std::uint64_t coloured_voxels = 0;  // equals the number of colour records
 };
 
 /// Validates the image and counts what it holds, writing nothing.
-VxlLoadResult check_vxl_map(const std::uint8_t* data, std::size_t length);
+vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length);
 
 /// Validates the image, then decodes it into the volume through set_solid and
-/// set_color. When colored_columns is given (COLUMN_COUNT words, column index
-/// order) it receives each column's colored mask, so a caller can tell the voxels
+/// set_color. When coloured_columns is given (COLUMN_COUNT words, column index
+/// order) it receives each column's coloured mask, so a caller can tell the voxels
 /// the file coloured from the words the load left alone. A rejected image writes
-/// neither the volume nor colored_columns.
-VxlLoadResult parse_vxl_map(const std::uint8_t* data, std::size_t length,
-                            std::uint64_t* colored_columns = nullptr);
+/// neither the volume nor coloured_columns.
+vxl_load_result parse_vxl_map(const std::uint8_t* data, std::size_t length,
+                            std::uint64_t* coloured_columns = nullptr);
 
 /// A map's records read from a file, in memory of their own.
-struct VxlFileImage {
+struct vxl_input_image {
     file_buffer bytes{nullptr, {0, 0}};
     std::size_t length = 0;  // bytes held: the records, and perhaps a few that follow them
 };
@@ -99,7 +99,7 @@ constexpr std::uint64_t VXL_ANY_SIZE = UINT64_MAX;
 /// read no further than that), whatever it holds. A file that cannot be read (see
 /// open_input_file) is not ok, with read_failed and the reason. When image is given
 /// and the map is valid, it receives the records.
-VxlLoadResult read_vxl_file(const char* path, std::uint64_t max_bytes = VXL_ANY_SIZE, VxlFileImage* image = nullptr);
+vxl_load_result read_vxl_file(const char* path, std::uint64_t max_bytes = VXL_ANY_SIZE, vxl_input_image* image = nullptr);
 
 /// Reads the file at path with read_vxl_file and decodes it with parse_vxl_map.
-VxlLoadResult load_vxl_map(const char* path, std::uint64_t* colored_columns = nullptr);
+vxl_load_result load_vxl_map(const char* path, std::uint64_t* coloured_columns = nullptr);

@@ -45,7 +45,7 @@ struct decode_case {
     const char* name;
     vxl_bytes record;
     std::uint64_t solid;                   // bit z: voxel z solid
-    std::vector<std::pair<int, std::uint32_t>> colors;  // voxels that get a colour
+    std::vector<std::pair<int, std::uint32_t>> colours;  // voxels that get a colour
 };
 
 std::uint64_t range(int from, int to) {  // bits from .. to - 1
@@ -67,10 +67,10 @@ vxl_bytes alternating_record() {
     return record;
 }
 std::uint64_t alternating_solid() { return 0x5555555555555555u; }
-std::vector<std::pair<int, std::uint32_t>> alternating_colors() {
-    std::vector<std::pair<int, std::uint32_t>> colors;
-    for (int z = 0; z < 64; z += 2) colors.push_back({z, std::uint32_t(z)});
-    return colors;
+std::vector<std::pair<int, std::uint32_t>> alternating_colours() {
+    std::vector<std::pair<int, std::uint32_t>> colours;
+    for (int z = 0; z < 64; z += 2) colours.push_back({z, std::uint32_t(z)});
+    return colours;
 }
 
 TEST_F(VxlLoader, RecordsDecodeAsTheFormatDescribes) {
@@ -93,7 +93,7 @@ TEST_F(VxlLoader, RecordsDecodeAsTheFormatDescribes) {
          vxl_record({vxl_span(0, 0, 0, 0, {0})}), range(0, 64), {{0, 0}}},
         {"empty top run at z 0 written as top_end 255", vxl_record({vxl_span(0, 0, 255, 0)}), range(0, 64), {}},
         {"the longest record a column can need: exposed solid and air alternating from the top, 260 bytes",
-         alternating_record(), alternating_solid(), alternating_colors()},
+         alternating_record(), alternating_solid(), alternating_colours()},
         {"64 spans, the most a column holds: one voxel of air each",
          [] {
              vxl_bytes record;
@@ -114,22 +114,22 @@ TEST_F(VxlLoader, RecordsDecodeAsTheFormatDescribes) {
         SCOPED_TRACE(c.name);
         fill_volume_with_marks();
         const vxl_bytes image = vxl_image({{K, c.record}});
-        std::vector<std::uint64_t> colored(COLUMN_COUNT, ~std::uint64_t{0});
-        const VxlLoadResult result = parse_vxl_map(image.data(), image.size(), colored.data());
+        std::vector<std::uint64_t> coloured(COLUMN_COUNT, ~std::uint64_t{0});
+        const vxl_load_result result = parse_vxl_map(image.data(), image.size(), coloured.data());
         ASSERT_TRUE(result.ok) << result.reason;
-        std::uint64_t colored_mask = 0;
+        std::uint64_t coloured_mask = 0;
         for (int z = 0; z < 64; ++z) {
             EXPECT_EQ(solid(X, Y, z), bool(c.solid >> z & 1)) << "z " << z;
             std::uint32_t expected = KEPT;
-            for (const auto& [cz, word] : c.colors)
-                if (cz == z) expected = word, colored_mask |= std::uint64_t{1} << z;
+            for (const auto& [cz, word] : c.colours)
+                if (cz == z) expected = word, coloured_mask |= std::uint64_t{1} << z;
             EXPECT_EQ(colour(X, Y, z), expected) << "z " << z;
             EXPECT_FALSE(solid(Y, X, z)) << "the transposed column was filled, z " << z;
             EXPECT_EQ(colour(Y, X, z), KEPT);
         }
-        EXPECT_EQ(colored[column_index(X, Y)], colored_mask);
-        EXPECT_EQ(colored[column_index(Y, X)], 0u);
-        EXPECT_EQ(result.colored_voxels, c.colors.size());
+        EXPECT_EQ(coloured[column_index(X, Y)], coloured_mask);
+        EXPECT_EQ(coloured[column_index(Y, X)], 0u);
+        EXPECT_EQ(result.coloured_voxels, c.colours.size());
         EXPECT_EQ(result.solid_voxels, std::size_t(__builtin_popcountll(c.solid)));
     }
 }
@@ -147,10 +147,10 @@ TEST_F(VxlLoader, UniformImagesFillEveryColumn) {
     const vxl_bytes record = vxl_record({vxl_span(0, 63, 63, 0, {GREEN})});
     for (std::size_t k = 0; k < VXL_RECORD_COUNT; ++k) bottom.insert(bottom.end(), record.begin(), record.end());
     ASSERT_EQ(bottom.size(), 2097152u);
-    const VxlLoadResult result = parse_vxl_map(bottom.data(), bottom.size());
+    const vxl_load_result result = parse_vxl_map(bottom.data(), bottom.size());
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.solid_voxels, COLUMN_COUNT);
-    EXPECT_EQ(result.colored_voxels, COLUMN_COUNT);
+    EXPECT_EQ(result.coloured_voxels, COLUMN_COUNT);
     for (std::size_t i = 0; i < VOXEL_COUNT; ++i) {
         const bool bottom_voxel = i % 64 == 63;
         ASSERT_EQ(solid_map[i], bottom_voxel ? 1 : 0) << "voxel " << i;
@@ -162,7 +162,7 @@ TEST_F(VxlLoader, BytesAfterTheLastRecordAreAcceptedAndCounted) {
     vxl_bytes image = vxl_image({{K, vxl_record({vxl_span(0, 63, 63, 0, {GREEN})})}});
     const std::size_t records = image.size();
     image.insert(image.end(), {0xFF, 0x00, 0x41, 0x99, 0x07});
-    const VxlLoadResult result = parse_vxl_map(image.data(), image.size());
+    const vxl_load_result result = parse_vxl_map(image.data(), image.size());
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.bytes, records + 5);
     EXPECT_EQ(result.record_bytes, records);
@@ -284,14 +284,14 @@ TEST_F(VxlLoader, MalformedImagesAreRejectedWithTheirOwnReasonAndChangeNothing) 
         color_map[i] = std::uint32_t(i * 2654435761u);
     }
     const std::vector<std::uint8_t> solid_before(solid_map, solid_map + VOXEL_COUNT);
-    const std::vector<std::uint32_t> color_before(color_map, color_map + VOXEL_COUNT);
-    std::vector<std::uint64_t> colored(COLUMN_COUNT, 0x1234);
+    const std::vector<std::uint32_t> colour_before(color_map, color_map + VOXEL_COUNT);
+    std::vector<std::uint64_t> coloured(COLUMN_COUNT, 0x1234);
 
     std::set<std::string> reasons;
     for (const malformed_case& c : MALFORMED) {
         SCOPED_TRACE(c.name);
         const vxl_bytes image = c.image();
-        const VxlLoadResult result = parse_vxl_map(image.data(), image.size(), colored.data());
+        const vxl_load_result result = parse_vxl_map(image.data(), image.size(), coloured.data());
         EXPECT_FALSE(result.ok);
         EXPECT_NE(result.reason.find(c.phrase), std::string::npos) << result.reason;
         const std::string where =
@@ -299,8 +299,8 @@ TEST_F(VxlLoader, MalformedImagesAreRejectedWithTheirOwnReasonAndChangeNothing) 
         EXPECT_EQ(result.reason.rfind(where, 0), 0u) << result.reason;
         EXPECT_TRUE(reasons.insert(result.reason).second) << "reason given twice: " << result.reason;
         ASSERT_EQ(std::memcmp(solid_map, solid_before.data(), VOXEL_COUNT), 0) << "solid_map was written";
-        ASSERT_EQ(std::memcmp(color_map, color_before.data(), VOXEL_COUNT * 4), 0) << "color_map was written";
-        for (std::uint64_t m : colored) ASSERT_EQ(m, 0x1234u) << "colored masks were written";
+        ASSERT_EQ(std::memcmp(color_map, colour_before.data(), VOXEL_COUNT * 4), 0) << "color_map was written";
+        for (std::uint64_t m : coloured) ASSERT_EQ(m, 0x1234u) << "colored masks were written";
     }
 }
 
@@ -311,7 +311,7 @@ TEST_F(VxlLoader, EveryTruncationOfAValidImageIsRejected) {
                                        {VXL_RECORD_COUNT - 1, vxl_span(0, 58, 60, 0, {1, 2, 3})}});
     ASSERT_TRUE(check_vxl_map(image.data(), image.size()).ok);
     for (std::size_t length = image.size() - 80; length < image.size(); ++length) {
-        const VxlLoadResult result = check_vxl_map(image.data(), length);
+        const vxl_load_result result = check_vxl_map(image.data(), length);
         EXPECT_FALSE(result.ok) << "length " << length;
         EXPECT_FALSE(result.reason.empty());
     }
@@ -326,7 +326,7 @@ TEST_F(VxlLoader, LoadReadsTheFileAndDecodesIt) {
     const vxl_bytes image = vxl_image({{K, vxl_span(0, 63, 63, 0, {GREEN})}});
     ASSERT_EQ(write(fd, image.data(), image.size()), ssize_t(image.size()));
     close(fd);
-    const VxlLoadResult result = load_vxl_map(path);
+    const vxl_load_result result = load_vxl_map(path);
     unlink(path);
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_FALSE(result.read_failed);
@@ -352,7 +352,7 @@ struct map_file {
 };
 
 /// read_vxl_file on standard input, with bytes fed through a pipe as it reads.
-VxlLoadResult read_from_pipe(const vxl_bytes& bytes, std::uint64_t max_bytes) {
+vxl_load_result read_from_pipe(const vxl_bytes& bytes, std::uint64_t max_bytes) {
     signal(SIGPIPE, SIG_IGN);  // the reader may stop before the writer is done
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
@@ -368,7 +368,7 @@ VxlLoadResult read_from_pipe(const vxl_bytes& bytes, std::uint64_t max_bytes) {
     const int saved = dup(STDIN_FILENO);
     dup2(fds[0], STDIN_FILENO);
     close(fds[0]);
-    const VxlLoadResult result = read_vxl_file("-", max_bytes);
+    const vxl_load_result result = read_vxl_file("-", max_bytes);
     dup2(saved, STDIN_FILENO);  // closes the read end: a writer still at it gets EPIPE
     close(saved);
     writer.join();
@@ -382,8 +382,8 @@ TEST_F(VxlLoader, FileIsReadOnlyAsFarAsItsRecordsNeed) {
     map_file file(image);
     const std::uint64_t size = std::uint64_t{8} << 30;
     ASSERT_EQ(truncate(file.path.c_str(), off_t(size)), 0);
-    VxlFileImage held;
-    const VxlLoadResult result = read_vxl_file(file.path.c_str(), VXL_ANY_SIZE, &held);
+    vxl_input_image held;
+    const vxl_load_result result = read_vxl_file(file.path.c_str(), VXL_ANY_SIZE, &held);
     ASSERT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.bytes, size);
     EXPECT_EQ(result.record_bytes, image.size());
@@ -406,14 +406,14 @@ TEST_F(VxlLoader, PipeReadsAsTheSameBytesInMemoryDo) {
     };
     for (const vxl_bytes& image : images) {
         SCOPED_TRACE(image.size());
-        const VxlLoadResult memory = check_vxl_map(image.data(), image.size());
-        const VxlLoadResult piped = read_from_pipe(image, VXL_ANY_SIZE);
+        const vxl_load_result memory = check_vxl_map(image.data(), image.size());
+        const vxl_load_result piped = read_from_pipe(image, VXL_ANY_SIZE);
         EXPECT_EQ(piped.ok, memory.ok);
         EXPECT_EQ(piped.reason, memory.reason);
         EXPECT_EQ(piped.fault.offset, memory.fault.offset);
         EXPECT_EQ(piped.fault.record, memory.fault.record);
         EXPECT_EQ(piped.spans, memory.spans);
-        EXPECT_EQ(piped.colored_voxels, memory.colored_voxels);
+        EXPECT_EQ(piped.coloured_voxels, memory.coloured_voxels);
         if (memory.ok) {
             EXPECT_EQ(piped.trailing_bytes, memory.trailing_bytes);
         }
@@ -442,11 +442,11 @@ TEST_F(VxlLoader, SizeLimitRefusesLargerFilesWhateverTheyHold) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         map_file file(c.image);
-        const VxlLoadResult from_file = read_vxl_file(file.path.c_str(), c.limit);
+        const vxl_load_result from_file = read_vxl_file(file.path.c_str(), c.limit);
         EXPECT_EQ(from_file.ok, c.ok);
         EXPECT_FALSE(from_file.read_failed);
         EXPECT_EQ(from_file.reason, c.file_reason);
-        const VxlLoadResult from_pipe = read_from_pipe(c.image, c.limit);
+        const vxl_load_result from_pipe = read_from_pipe(c.image, c.limit);
         EXPECT_EQ(from_pipe.ok, c.ok);
         EXPECT_EQ(from_pipe.reason, c.pipe_reason);
     }
@@ -462,7 +462,7 @@ TEST_F(VxlLoader, FilesThatCannotBeReadAreErrorsWithTheSystemsReason) {
                  {"/dev/zero", "not a regular file"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
-        const VxlLoadResult result = load_vxl_map(c.path);
+        const vxl_load_result result = load_vxl_map(c.path);
         EXPECT_FALSE(result.ok);
         EXPECT_TRUE(result.read_failed);
         EXPECT_EQ(result.reason, c.reason);

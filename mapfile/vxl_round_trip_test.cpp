@@ -12,6 +12,7 @@
 #include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 #include "mapfile/vxl_writer.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
 #include "volume/volume.h"
@@ -72,12 +73,12 @@ std::size_t expect_round_trip() {
     std::vector<std::uint8_t> image;
     encode_vxl_map(image);
     const std::vector<std::uint8_t> solid_before(solid_map, solid_map + VOXEL_COUNT);
-    const std::vector<std::uint32_t> color_before(color_map, color_map + VOXEL_COUNT);
+    const std::vector<std::uint32_t> colour_before(color_map, color_map + VOXEL_COUNT);
 
     std::memset(solid_map, 2, VOXEL_COUNT);
     for (std::size_t i = 0; i < VOXEL_COUNT; ++i) color_map[i] = untouched_mark(i);
-    std::vector<std::uint64_t> colored(COLUMN_COUNT);
-    const VxlLoadResult result = parse_vxl_map(image.data(), image.size(), colored.data());
+    std::vector<std::uint64_t> coloured(COLUMN_COUNT);
+    const vxl_load_result result = parse_vxl_map(image.data(), image.size(), coloured.data());
     EXPECT_TRUE(result.ok) << result.reason;
     EXPECT_EQ(result.trailing_bytes, 0u);
 
@@ -94,9 +95,9 @@ std::size_t expect_round_trip() {
                 const bool exposed = is_exposed(x, y, z);
                 const bool hidden_first = z == 0 && solid_map[i] && !exposed;
                 hidden_top += hidden_first;
-                const bool has_colour = colored[column_index(x, y)] >> z & 1;
+                const bool has_colour = coloured[column_index(x, y)] >> z & 1;
                 if (has_colour != (exposed || hidden_first) ||
-                    color_map[i] != (has_colour ? color_before[i] : untouched_mark(i))) {
+                    color_map[i] != (has_colour ? colour_before[i] : untouched_mark(i))) {
                     ADD_FAILURE() << "colour differs at " << x << "," << y << "," << z;
                     return hidden_top;
                 }
@@ -153,9 +154,9 @@ TEST(VxlRoundTripColumns, EveryColumnShapeInAWindowIsWrittenWithinTheLongestReco
                 std::vector<std::uint8_t> record;
                 encode_vxl_column(X, Y, record);
                 longest = std::max(longest, record.size());
-                VxlCursor cursor{record.data(), record.size(), 0, 0};
-                VxlColumn column;
-                VxlFault fault;
+                vxl_cursor cursor{record.data(), record.size(), 0, 0};
+                vxl_column column;
+                vxl_fault fault;
                 ASSERT_TRUE(read_vxl_column(cursor, &column, &fault))
                     << vxl_fault_text(fault) << " for column " << std::hex << solid << " beside " << ~side_air;
                 ASSERT_EQ(cursor.offset, record.size());
@@ -190,7 +191,7 @@ TEST(VxlRoundTripFile, MapWrittenToAFileLoadsBackInPlaceInFileOrientation) {
     std::string why;
     ASSERT_TRUE(write_vxl_map(path, &why)) << why;
     clear_volume();
-    const VxlLoadResult result = load_vxl_map(path);
+    const vxl_load_result result = load_vxl_map(path);
     unlink(path);
     ASSERT_TRUE(result.ok) << result.reason;
 

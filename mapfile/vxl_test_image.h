@@ -16,9 +16,9 @@ using vxl_bytes = std::vector<std::uint8_t>;
 /// One span: the four header bytes, then the given colour words least significant
 /// byte first.
 inline vxl_bytes vxl_span(std::uint8_t span_length, std::uint8_t top_start, std::uint8_t top_end,
-                          std::uint8_t air_start, std::initializer_list<std::uint32_t> colors = {}) {
+                          std::uint8_t air_start, std::initializer_list<std::uint32_t> colours = {}) {
     vxl_bytes out = {span_length, top_start, top_end, air_start};
-    for (std::uint32_t c : colors)
+    for (std::uint32_t c : colours)
         for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t(c >> shift));
     return out;
 }

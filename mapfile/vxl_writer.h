@@ -6,24 +6,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <vector>
-
-/// 1 when voxel (x, y, z) is solid and one of its face neighbours inside the volume
-/// is air; the map's outer sides, top and bottom are not surfaces by themselves.
-int is_exposed(int x, int y, int z);
-
-/// Exchanges z and 63 - z in every column of solid_map and color_map.
-void flip_volume();
-
-/// Appends word to out as 4 bytes, least significant first.
-void put_u32_le(std::vector<std::uint8_t>& out, std::uint32_t word);
-
-/// Appends the record of column (x, y) of the volume as it stands (file orientation).
-void encode_vxl_column(int x, int y, std::vector<std::uint8_t>& out);
-
-/// Appends the VXL records of the volume as it stands (file orientation) to out,
-/// in file order.
-void encode_vxl_map(std::vector<std::uint8_t>& out);
 
 /// Writes the volume, as the generator leaves it (z = 0 lowest), to path as a VXL
 /// map in file orientation; the volume itself is not changed, so writing it again

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "mapfile/vxl_format.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "volume/volume.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 /// "NAME: ok, N bytes, N spans, N colour records[, N trailing bytes]" or
 /// "NAME: invalid: REASON", without the line end. Not for a file that could not be read.
-std::string check_text_line(const std::string& name, const VxlLoadResult& result);
+std::string check_text_line(const std::string& name, const vxl_load_result& result);
 
 /// One JSON object, without the line end:
 ///   {"name": ..., "valid": true, "bytes": N, "record_bytes": N, "trailing_bytes": N,
@@ -20,8 +20,8 @@ std::string check_text_line(const std::string& name, const VxlLoadResult& result
 /// both are null when the fault has no place in the file (it cannot be read, or it
 /// is over the size limit). A name that is not UTF-8 is given with U+FFFD for each
 /// byte that is not, and "name_hex" follows with its bytes.
-std::string check_json_line(const std::string& name, const VxlLoadResult& result);
+std::string check_json_line(const std::string& name, const vxl_load_result& result);
 
 /// The fault of a result that is not ok, as JSON members: "reason": ...,
 /// "offset": N or null, "column": [x, y] or null.
-std::string vxl_fault_json(const VxlLoadResult& result);
+std::string vxl_fault_json(const vxl_load_result& result);

@@ -29,19 +29,19 @@ std::uint32_t squared_distance(std::uint32_t a, std::uint32_t b) {
 }
 
 /// A colour and the weight it has in the cut and the means.
-struct Weighted {
+struct weighted_colour {
     std::uint32_t rgb;
     double weight;
 };
 
 /// A box of the median cut: entries [begin, end) of the working histogram.
-struct Box {
+struct colour_box {
     std::size_t begin, end;
     double error;  // weighted squared distance of its colours to their mean
 };
 
 /// Weighted mean colour of entries [begin, end), and their squared error about it.
-std::uint32_t box_mean(const std::vector<Weighted>& colours, std::size_t begin, std::size_t end, double* error) {
+std::uint32_t box_mean(const std::vector<weighted_colour>& colours, std::size_t begin, std::size_t end, double* error) {
     double weight = 0, sum[3] = {0, 0, 0}, squares = 0;
     for (std::size_t i = begin; i < end; ++i) {
         const double w = colours[i].weight;
@@ -64,7 +64,7 @@ std::uint32_t box_mean(const std::vector<Weighted>& colours, std::size_t begin, 
 
 /// Splits box at the weighted median of its widest channel; false when its
 /// colours cannot be split (a single colour).
-bool split_box(std::vector<Weighted>& colours, const Box& box, Box* low, Box* high) {
+bool split_box(std::vector<weighted_colour>& colours, const colour_box& box, colour_box* low, colour_box* high) {
     if (box.end - box.begin < 2) return false;
     int widest = 0, widest_range = -1;
     for (int c = 0; c < 3; ++c) {
@@ -77,7 +77,7 @@ bool split_box(std::vector<Weighted>& colours, const Box& box, Box* low, Box* hi
     }
     // Order by the channel, then by the whole colour, so that the cut is the same on every run.
     std::sort(colours.begin() + std::ptrdiff_t(box.begin), colours.begin() + std::ptrdiff_t(box.end),
-              [widest](const Weighted& a, const Weighted& b) {
+              [widest](const weighted_colour& a, const weighted_colour& b) {
                   const int ca = channel(a.rgb, widest), cb = channel(b.rgb, widest);
                   return ca != cb ? ca < cb : a.rgb < b.rgb;
               });
@@ -90,8 +90,8 @@ bool split_box(std::vector<Weighted>& colours, const Box& box, Box* low, Box* hi
         cut = i + 1;
         if (running * 2 >= total) break;
     }
-    *low = Box{box.begin, cut, 0};
-    *high = Box{cut, box.end, 0};
+    *low = colour_box{box.begin, cut, 0};
+    *high = colour_box{cut, box.end, 0};
     box_mean(colours, low->begin, low->end, &low->error);
     box_mean(colours, high->begin, high->end, &high->error);
     return true;
@@ -101,9 +101,9 @@ bool split_box(std::vector<Weighted>& colours, const Box& box, Box* low, Box* hi
 /// each listing the entries that can be nearest to some colour in it: by the
 /// triangle inequality, those within d + 2r of its centre, where d is the
 /// centre's distance to its nearest entry and r the cell's half diagonal.
-class NearestEntries {
+class nearest_entries {
   public:
-    explicit NearestEntries(const std::vector<std::uint32_t>& palette) : palette_(palette) {
+    explicit nearest_entries(const std::vector<std::uint32_t>& palette) : palette_(palette) {
         const double reach = 2 * std::sqrt(3.0) * 4;
         std::vector<double> distance(palette.size());
         for (int cell = 0; cell < CELLS; ++cell) {
@@ -143,7 +143,7 @@ class NearestEntries {
     std::vector<std::uint8_t> candidates_;
 };
 
-void measure_error(const std::vector<ColourCount>& histogram, QuantisedColours* q) {
+void measure_error(const std::vector<colour_count>& histogram, quantised_colours* q) {
     double weight = 0, sum = 0;
     q->max_error = 0;
     for (std::size_t i = 0; i < histogram.size(); ++i) {
@@ -164,8 +164,8 @@ std::size_t nearest_palette_entry(const std::vector<std::uint32_t>& palette, std
     return best;
 }
 
-QuantisedColours quantise_colours(const std::vector<ColourCount>& histogram, int max_colours) {
-    QuantisedColours q;
+quantised_colours quantise_colours(const std::vector<colour_count>& histogram, int max_colours) {
+    quantised_colours q;
     if (histogram.size() <= std::size_t(max_colours)) {
         q.exact = true;
         for (std::size_t i = 0; i < histogram.size(); ++i) {
@@ -176,29 +176,29 @@ QuantisedColours quantise_colours(const std::vector<ColourCount>& histogram, int
     }
 
     // Median cut.
-    std::vector<Weighted> colours(histogram.size());
+    std::vector<weighted_colour> colours(histogram.size());
     for (std::size_t i = 0; i < histogram.size(); ++i)
         colours[i] = {histogram[i].rgb, std::pow(double(histogram[i].count), WEIGHT_POWER)};
-    std::vector<Box> boxes{{0, colours.size(), 0}};
+    std::vector<colour_box> boxes{{0, colours.size(), 0}};
     box_mean(colours, 0, colours.size(), &boxes[0].error);
     while (boxes.size() < std::size_t(max_colours)) {
         std::size_t worst = 0;
         for (std::size_t b = 1; b < boxes.size(); ++b)
             if (boxes[b].error > boxes[worst].error) worst = b;
-        Box low, high;
+        colour_box low, high;
         if (boxes[worst].error <= 0 || !split_box(colours, boxes[worst], &low, &high)) break;
         boxes[worst] = low;
         boxes.push_back(high);
     }
-    for (const Box& box : boxes) q.palette.push_back(box_mean(colours, box.begin, box.end, nullptr));
+    for (const colour_box& box : boxes) q.palette.push_back(box_mean(colours, box.begin, box.end, nullptr));
 
     // k-means on the original histogram. The grid search pays for itself only
     // on histograms much larger than its 32,768 cells.
     q.index.assign(histogram.size(), 0);
     const bool use_grid = histogram.size() > GRID_WORTHWHILE;
     for (int round = 0; round <= KMEANS_ROUNDS; ++round) {
-        std::unique_ptr<NearestEntries> grid;
-        if (use_grid) grid = std::make_unique<NearestEntries>(q.palette);
+        std::unique_ptr<nearest_entries> grid;
+        if (use_grid) grid = std::make_unique<nearest_entries>(q.palette);
         bool changed = round == 0;
         for (std::size_t i = 0; i < histogram.size(); ++i) {
             const auto entry = std::uint8_t(grid ? grid->nearest(histogram[i].rgb)

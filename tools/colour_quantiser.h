@@ -14,12 +14,12 @@
 #include <vector>
 
 /// One colour of a histogram, 0xRRGGBB, and how often it occurs (> 0).
-struct ColourCount {
+struct colour_count {
     std::uint32_t rgb;
     std::uint64_t count;
 };
 
-struct QuantisedColours {
+struct quantised_colours {
     std::vector<std::uint32_t> palette;  // 0xRRGGBB, at most the number asked for
     std::vector<std::uint8_t> index;     // per histogram entry, its palette entry
     bool exact = false;                  // every colour kept as it was
@@ -29,7 +29,7 @@ struct QuantisedColours {
 };
 
 /// Reduces histogram (distinct colours) to at most max_colours (1..256) entries.
-QuantisedColours quantise_colours(const std::vector<ColourCount>& histogram, int max_colours);
+quantised_colours quantise_colours(const std::vector<colour_count>& histogram, int max_colours);
 
 /// Index of the palette entry nearest rgb (Euclidean in RGB; the lowest index on a
 /// tie). The palette must not be empty.

@@ -16,9 +16,9 @@ double distance(std::uint32_t a, std::uint32_t b) {
     return std::sqrt(sum);
 }
 
-std::vector<ColourCount> random_histogram(std::size_t n, std::uint32_t seed) {
+std::vector<colour_count> random_histogram(std::size_t n, std::uint32_t seed) {
     std::mt19937 rng(seed);
-    std::vector<ColourCount> h;
+    std::vector<colour_count> h;
     std::vector<bool> used(1 << 24);
     while (h.size() < n) {
         const std::uint32_t rgb = rng() & 0xFFFFFF;
@@ -31,8 +31,8 @@ std::vector<ColourCount> random_histogram(std::size_t n, std::uint32_t seed) {
 
 TEST(ColourQuantiser, HistogramsThatFitGoThroughExactly) {
     for (const std::size_t n : {0u, 1u, 200u, 255u}) {
-        const std::vector<ColourCount> h = random_histogram(n, 7);
-        const QuantisedColours q = quantise_colours(h, 255);
+        const std::vector<colour_count> h = random_histogram(n, 7);
+        const quantised_colours q = quantise_colours(h, 255);
         EXPECT_TRUE(q.exact);
         ASSERT_EQ(q.index.size(), n);
         for (std::size_t i = 0; i < n; ++i) EXPECT_EQ(q.palette[q.index[i]], h[i].rgb);
@@ -45,8 +45,8 @@ TEST(ColourQuantiser, ReducedPaletteMapsEveryColourToItsNearestEntryAndReportsTh
     // of candidate lists; both must give each colour its nearest entry.
     for (const std::size_t n : {3000u, 140000u}) {
         SCOPED_TRACE(n);
-        const std::vector<ColourCount> h = random_histogram(n, std::uint32_t(n));
-        const QuantisedColours q = quantise_colours(h, 255);
+        const std::vector<colour_count> h = random_histogram(n, std::uint32_t(n));
+        const quantised_colours q = quantise_colours(h, 255);
         EXPECT_FALSE(q.exact);
         EXPECT_EQ(q.palette.size(), 255u);
         double weight = 0, sum = 0, worst = 0;
@@ -67,11 +67,11 @@ TEST(ColourQuantiser, ReducedPaletteMapsEveryColourToItsNearestEntryAndReportsTh
 
 TEST(ColourQuantiser, ClustersAreFoundAndWeightsPullTheirEntries) {
     // Two tight clusters and a lone heavy colour: with three entries each gets one.
-    std::vector<ColourCount> h;
+    std::vector<colour_count> h;
     for (std::uint32_t i = 0; i < 10; ++i) h.push_back({0x100000u + i, 1});
     for (std::uint32_t i = 0; i < 10; ++i) h.push_back({0x00F000u + i * 0x10000u, 1});
     h.push_back({0x0000FF, 1000});
-    const QuantisedColours q = quantise_colours(h, 3);
+    const quantised_colours q = quantise_colours(h, 3);
     ASSERT_EQ(q.palette.size(), 3u);
     EXPECT_EQ(q.palette[q.index.back()], 0x0000FFu);
     EXPECT_NE(q.index[0], q.index[10]);

@@ -10,30 +10,31 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 
-struct DecodedMap {
-    std::vector<std::uint64_t> solid;        // one mask per column
-    std::vector<std::uint64_t> colored;      // one mask per column
-    std::vector<std::uint32_t> first_color;  // per column, index of its first colour; one extra entry at the end
-    std::vector<std::uint32_t> colors;       // colour words of all coloured voxels, column by column, in z order
-    VxlLoadResult summary;                   // what check_vxl_map reports for the image
+struct decoded_map {
+    std::vector<std::uint64_t> solid;         // one mask per column
+    std::vector<std::uint64_t> coloured;      // one mask per column
+    std::vector<std::uint32_t> first_colour;  // per column, index of its first colour; one extra entry at the end
+    std::vector<std::uint32_t> colours;       // colour words of all coloured voxels, column by column, in z order
+    vxl_load_result summary;                  // what check_vxl_map reports for the image
 };
 
-/// entry of column (x, y) in a DecodedMap
-constexpr std::size_t map_entry(int x, int y) { return std::size_t(y) * 512 + std::size_t(x); }
+/// entry of column (x, y) in a decoded_map
+constexpr std::size_t map_entry(int x, int y) { return vxl_record_number(x, y); }
 
 /// Decodes a whole image. Returns false with the loader's reason when it is invalid.
-bool decode_map(const std::uint8_t* data, std::size_t length, DecodedMap* map, std::string* reason);
+bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason);
 
 /// Colour word of voxel z of column entry, which must be coloured.
-std::uint32_t voxel_color(const DecodedMap& map, std::size_t entry, int z);
+std::uint32_t voxel_colour(const decoded_map& map, std::size_t entry, int z);
 
 /// Colour to show for solid voxel z of column entry: its own when the file gives
 /// one, else that of the nearest coloured voxel above it in the column, else the
 /// nearest below, else mid grey. The file leaves hidden voxels uncoloured, and
 /// views can still show some (the map's outer sides, a solid top layer).
-std::uint32_t shown_color(const DecodedMap& map, std::size_t entry, int z);
+std::uint32_t shown_colour(const decoded_map& map, std::size_t entry, int z);
 
 /// z of the topmost solid voxel of column entry, or 64 when the column is all air.
-int top_solid_z(const DecodedMap& map, std::size_t entry);
+int top_solid_z(const decoded_map& map, std::size_t entry);

@@ -19,7 +19,7 @@ foreach(name IN LISTS names)
   string(APPEND table "    {\"${name}\", asset_${index}, ${size}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-string(APPEND body "\n}  // namespace\n\nextern const WebAsset WEB_ASSETS[] = {\n${table}};\nextern const std::size_t WEB_ASSET_COUNT = ${index};\n")
+string(APPEND body "\n}  // namespace\n\nextern const web_asset_entry WEB_ASSETS[] = {\n${table}};\nextern const std::size_t WEB_ASSET_COUNT = ${index};\n")
 # Rewrite only on change, so an unchanged asset costs no recompile.
 if(EXISTS "${OUT}")
   file(READ "${OUT}" old)

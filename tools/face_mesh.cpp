@@ -2,29 +2,31 @@
 
 #include <algorithm>
 
+#include "mapfile/vxl_format.h"
+
 namespace {
 
-constexpr int SIZE = 512;
-constexpr int DEPTH = 64;
+constexpr int SIZE = VXL_MAP_SIZE;
+constexpr int DEPTH = VXL_COLUMN_DEPTH;
 /// A cell of a slice with no face; a face is 0x01000000 | rgb, or COLUMN_FACE.
 constexpr std::uint32_t NO_FACE = 0;
 constexpr std::uint32_t FACE = 0x01000000;
 constexpr std::uint32_t COLUMN_FACE = 0x02000000;
 
-bool is_solid(const DecodedMap& map, int x, int y, int h) {
+bool is_solid(const decoded_map& map, int x, int y, int h) {
     if (x < 0 || y < 0 || h < 0 || x >= SIZE || y >= SIZE || h >= DEPTH) return false;
     return map.solid[map_entry(x, y)] >> (DEPTH - 1 - h) & 1;
 }
 
-std::uint32_t face_key(const DecodedMap& map, const std::vector<std::uint32_t>& tops, int x, int y, int h) {
-    const std::uint32_t rgb = shown_color(map, map_entry(x, y), DEPTH - 1 - h) & 0xFFFFFF;
+std::uint32_t face_key(const decoded_map& map, const std::vector<std::uint32_t>& tops, int x, int y, int h) {
+    const std::uint32_t rgb = shown_colour(map, map_entry(x, y), DEPTH - 1 - h) & 0xFFFFFF;
     return rgb == tops[map_entry(x, y)] ? COLUMN_FACE : FACE | rgb;
 }
 
 /// Merges the faces of one slice (width x height cells, keys row by row; the
 /// slice is cleared) into quads.
-void merge_slice(std::vector<std::uint32_t>& cells, int width, int height, FaceAxis axis, bool positive, int plane,
-                 FaceMesh* mesh) {
+void merge_slice(std::vector<std::uint32_t>& cells, int width, int height, face_axis axis, bool positive, int plane,
+                 face_mesh* mesh) {
     for (int v = 0; v < height; ++v)
         for (int u = 0; u < width; ++u) {
             const std::uint32_t key = cells[std::size_t(v) * std::size_t(width) + std::size_t(u)];
@@ -39,7 +41,7 @@ void merge_slice(std::vector<std::uint32_t>& cells, int width, int height, FaceA
             for (int dv = 0; dv < h; ++dv)
                 std::fill_n(&cells[std::size_t(v + dv) * std::size_t(width) + std::size_t(u)], w, NO_FACE);
             const bool by_column = key == COLUMN_FACE;
-            mesh->quads.push_back(FaceQuad{axis, positive, std::int16_t(plane), std::int16_t(u), std::int16_t(v),
+            mesh->quads.push_back(face_quad{axis, positive, std::int16_t(plane), std::int16_t(u), std::int16_t(v),
                                            std::int16_t(u + w), std::int16_t(v + h), by_column,
                                            by_column ? 0 : key & 0xFFFFFF});
         }
@@ -47,17 +49,17 @@ void merge_slice(std::vector<std::uint32_t>& cells, int width, int height, FaceA
 
 }  // namespace
 
-std::vector<std::uint32_t> column_top_colours(const DecodedMap& map) {
+std::vector<std::uint32_t> column_top_colours(const decoded_map& map) {
     std::vector<std::uint32_t> tops(map.solid.size(), 0);
     for (std::size_t entry = 0; entry < tops.size(); ++entry) {
         const int top = top_solid_z(map, entry);
-        if (top < DEPTH) tops[entry] = shown_color(map, entry, top) & 0xFFFFFF;
+        if (top < DEPTH) tops[entry] = shown_colour(map, entry, top) & 0xFFFFFF;
     }
     return tops;
 }
 
-FaceMesh mesh_map_faces(const DecodedMap& map) {
-    FaceMesh mesh;
+face_mesh mesh_map_faces(const decoded_map& map) {
+    face_mesh mesh;
     const std::vector<std::uint32_t> tops = column_top_colours(map);
     std::vector<std::uint32_t> cells;
     for (const bool positive : {false, true}) {

@@ -23,14 +23,14 @@
 #include "tools/decoded_map.h"
 
 /// Axes of the map, in the order of a quad's coordinates.
-enum FaceAxis : std::uint8_t { AXIS_X = 0, AXIS_Y = 1, AXIS_H = 2 };
+enum face_axis : std::uint8_t { AXIS_X = 0, AXIS_Y = 1, AXIS_H = 2 };
 
 /// One merged rectangle in the plane axis = plane, facing toward +axis when
 /// positive. (u, v) are the two other axes in increasing order: (y, h) for
 /// AXIS_X, (x, h) for AXIS_Y, (x, y) for AXIS_H; the rectangle spans
 /// [u0, u1] x [v0, v1].
-struct FaceQuad {
-    FaceAxis axis;
+struct face_quad {
+    face_axis axis;
     bool positive;
     std::int16_t plane;
     std::int16_t u0, v0, u1, v1;
@@ -38,14 +38,14 @@ struct FaceQuad {
     std::uint32_t rgb;     // 0xRRGGBB; 0 for a column-coloured quad
 };
 
-struct FaceMesh {
-    std::vector<FaceQuad> quads;
+struct face_mesh {
+    std::vector<face_quad> quads;
     std::size_t faces = 0;  // voxel faces before merging
 };
 
 /// The merged faces of the map's solid voxels.
-FaceMesh mesh_map_faces(const DecodedMap& map);
+face_mesh mesh_map_faces(const decoded_map& map);
 
 /// Colour of the top solid voxel of every column as shown, 0xRRGGBB, in picture
 /// order (entry y * 512 + x); 0 for a column of air.
-std::vector<std::uint32_t> column_top_colours(const DecodedMap& map);
+std::vector<std::uint32_t> column_top_colours(const decoded_map& map);

@@ -10,8 +10,10 @@
 
 #include "mapfile/read_file.h"
 #include "mapfile/safe_write.h"
+#include "mapfile/vxl_format.h"
 #include "mapfile/vxl_loader.h"
 #include "mapfile/vxl_writer.h"
+#include "tools/command_line.h"
 #include "tools/decoded_map.h"
 #include "tools/gltf_export.h"
 #include "tools/heightmap.h"
@@ -65,25 +67,16 @@ namespace {
 constexpr std::size_t MAX_PNG_BYTES = std::size_t{64} << 20;
 constexpr std::size_t MAX_VOX_BYTES = std::size_t{256} << 20;
 
-void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
-}
-
-int usage_error(const char* command, const std::string& why) {
-    complain(command, why + " (see 'vxltool " + command + " --help')");
-    return VXLTOOL_TROUBLE;
-}
-
 /// The words of export or import.
-struct FormatArguments {
+struct format_arguments {
     std::vector<std::string> files;
     std::string heightmap, colours, output;
     bool help = false;
     std::string error;
 };
 
-FormatArguments parse_format_arguments(int argc, char** argv, bool takes_output) {
-    FormatArguments args;
+format_arguments parse_format_arguments(int argc, char** argv, bool takes_output) {
+    format_arguments args;
     bool options_done = false;
     for (int i = 2; i < argc; ++i) {
         const std::string word = argv[i];
@@ -151,18 +144,6 @@ bool read_input(const std::string& path, std::size_t limit, const char* kind, st
     return true;
 }
 
-bool read_decoded_map(const std::string& path, DecodedMap* map) {
-    VxlFileImage image;
-    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &image);
-    if (result.read_failed) return complain(path, result.reason), false;
-    std::string why = result.reason;
-    if (!result.ok || !decode_map(image.bytes.get(), result.record_bytes, map, &why)) {
-        complain(path, "invalid: " + why);
-        return false;
-    }
-    return true;
-}
-
 /// true when path ends in suffix, letters compared without case
 bool has_extension(const std::string& path, const char* suffix) {
     const std::size_t n = std::char_traits<char>::length(suffix);
@@ -198,9 +179,9 @@ std::string megabytes(std::size_t bytes) {
 
 // ---- export
 
-int export_heightmap(const std::string& map_path, const DecodedMap& map, const FormatArguments& args) {
-    SurfaceLosses losses;
-    const SurfaceMaps surface = surface_of_map(map, &losses);
+int export_heightmap(const std::string& map_path, const decoded_map& map, const format_arguments& args) {
+    surface_losses losses;
+    const surface_maps surface = surface_of_map(map, &losses);
     if (losses.cave_columns)
         complain(map_path, std::to_string(losses.cave_columns) +
                                " columns have caves or overhangs; the heightmap keeps only their top surface");
@@ -215,7 +196,7 @@ int export_heightmap(const std::string& map_path, const DecodedMap& map, const F
     std::string why;
     if (!encode_heightmap(surface, &png, &why)) return complain(args.heightmap, why), VXLTOOL_NEGATIVE;
     if (!write_output(args.heightmap, png)) return VXLTOOL_NEGATIVE;
-    int lo = 64, hi = -1;
+    int lo = VXL_COLUMN_DEPTH, hi = -1;
     std::size_t air = 0;
     for (int h : surface.height) {
         if (h < 0) {
@@ -235,8 +216,8 @@ int export_heightmap(const std::string& map_path, const DecodedMap& map, const F
     return VXLTOOL_OK;
 }
 
-int export_vox_file(const DecodedMap& map, const std::string& out) {
-    const VoxExport vox = export_vox(map);
+int export_vox_file(const decoded_map& map, const std::string& out) {
+    const vox_export vox = export_vox(map);
     if (!vox.colours.exact) {
         char text[200];
         std::snprintf(text, sizeof text,
@@ -252,8 +233,8 @@ int export_vox_file(const DecodedMap& map, const std::string& out) {
     return VXLTOOL_OK;
 }
 
-int export_glb_file(const DecodedMap& map, const std::string& map_path, const std::string& out) {
-    const GlbExport glb = export_glb(map, base_name(map_path));
+int export_glb_file(const decoded_map& map, const std::string& map_path, const std::string& out) {
+    const glb_export glb = export_glb(map, base_name(map_path));
     if (!write_output(out, glb.file)) return VXLTOOL_NEGATIVE;
     std::printf("%s: %zu rectangles covering %zu voxel faces, %s\n", out.c_str(), glb.quads, glb.faces,
                 megabytes(glb.file.size()).c_str());
@@ -262,10 +243,10 @@ int export_glb_file(const DecodedMap& map, const std::string& map_path, const st
 
 // ---- import
 
-int import_heightmap(const FormatArguments& args) {
+int import_heightmap(const format_arguments& args) {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t length = 0;
-    SurfaceMaps surface;
+    surface_maps surface;
     std::string why;
     bool had_colour = false;
     if (!read_input(args.heightmap, MAX_PNG_BYTES, "heightmap", &data, &length)) return VXLTOOL_TROUBLE;
@@ -291,10 +272,10 @@ int import_vox(const std::string& in, const std::string& output) {
     std::unique_ptr<std::uint8_t[]> data;
     std::size_t length = 0;
     if (!read_input(in, MAX_VOX_BYTES, ".vox", &data, &length)) return VXLTOOL_TROUBLE;
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     if (!parse_vox(data.get(), length, &scene, &why)) return complain(in, why), VXLTOOL_TROUBLE;
-    VoxPlacement placement;
+    vox_placement placement;
     if (!place_vox_scene(scene, &placement, &why)) return complain(in, why), VXLTOOL_TROUBLE;
     if (placement.by_bounds)
         complain(in, "the scene (" + std::to_string(placement.extent[0]) + " x " + std::to_string(placement.extent[1]) +
@@ -311,7 +292,7 @@ int import_vox(const std::string& in, const std::string& output) {
 }  // namespace
 
 int run_export(int argc, char** argv) {
-    const FormatArguments args = parse_format_arguments(argc, argv, false);
+    const format_arguments args = parse_format_arguments(argc, argv, false);
     if (args.help) return std::fputs(EXPORT_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("export", args.error);
     if (args.files.empty()) return usage_error("export", "no MAP given");
@@ -324,15 +305,16 @@ int run_export(int argc, char** argv) {
     if (to_file && !has_extension(out, ".vox") && !has_extension(out, ".glb"))
         return usage_error("export", "'" + out + "' names no known format: end it in .vox or .glb");
 
-    DecodedMap map;
-    if (!read_decoded_map(args.files[0], &map)) return VXLTOOL_TROUBLE;
+    decoded_map map;
+    vxl_input_image image;
+    if (!read_map_records(args.files[0], &image, &map)) return VXLTOOL_TROUBLE;
     if (!to_file) return export_heightmap(args.files[0], map, args);
     if (has_extension(out, ".vox")) return export_vox_file(map, out);
     return export_glb_file(map, args.files[0], out);
 }
 
 int run_import(int argc, char** argv) {
-    const FormatArguments args = parse_format_arguments(argc, argv, true);
+    const format_arguments args = parse_format_arguments(argc, argv, true);
     if (args.help) return std::fputs(IMPORT_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("import", args.error);
     if (!args.colours.empty() && args.heightmap.empty()) return usage_error("import", "--colours needs --heightmap");

@@ -18,18 +18,18 @@ std::string href_of(const std::string& path) {
     return path.substr(0, slash + 1) + url_path_escape(path.substr(slash + 1));
 }
 
-std::string card(const GalleryEntry& entry) {
-    const MapInfo& info = entry.info;
+std::string card(const gallery_entry& entry) {
+    const map_info& info = entry.info;
     const std::string name = html_escape(entry.name);
     const std::string page = html_escape(href_of(gallery_page_path(entry.name)));
     std::string heights = info.surface_min < 0 ? "all air"
                           : info.surface_min == info.surface_max
                               ? "height " + std::to_string(info.surface_min)
                               : "heights " + std::to_string(info.surface_min) + "–" + std::to_string(info.surface_max);
-    const std::string figures = heights + " · " + group_thousands(info.distinct_colors) +
-                                (info.distinct_colors == 1 ? " colour" : " colours") + " · " + human_size(info.bytes);
+    const std::string figures = heights + " · " + group_thousands(info.distinct_colours) +
+                                (info.distinct_colours == 1 ? " colour" : " colours") + " · " + human_size(info.bytes);
     return "    <li class=\"card\" data-name=\"" + name + "\" data-high=\"" + std::to_string(info.surface_max) +
-           "\" data-colours=\"" + std::to_string(info.distinct_colors) + "\" data-bytes=\"" +
+           "\" data-colours=\"" + std::to_string(info.distinct_colours) + "\" data-bytes=\"" +
            std::to_string(info.bytes) + "\">\n" +
            "      <a href=\"" + page + "\" tabindex=\"-1\" aria-hidden=\"true\"><img src=\"" +
            html_escape(href_of(gallery_thumbnail_path(entry.name))) + "\" width=\"" +
@@ -46,12 +46,12 @@ std::string card(const GalleryEntry& entry) {
 
 }  // namespace
 
-bool build_gallery_index(std::vector<GalleryEntry> entries, const std::string& title, std::string* html,
+bool build_gallery_index(std::vector<gallery_entry> entries, const std::string& title, std::string* html,
                          std::string* reason) {
     std::sort(entries.begin(), entries.end(),
-              [](const GalleryEntry& a, const GalleryEntry& b) { return a.name < b.name; });
+              [](const gallery_entry& a, const gallery_entry& b) { return a.name < b.name; });
     std::string cards;
-    for (const GalleryEntry& entry : entries) {
+    for (const gallery_entry& entry : entries) {
         if (!cards.empty()) cards += '\n';
         cards += card(entry);
     }

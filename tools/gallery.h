@@ -9,9 +9,9 @@
 
 #include "tools/map_info.h"
 
-struct GalleryEntry {
+struct gallery_entry {
     std::string name;  // the map's name, also the stem of its three files
-    MapInfo info;
+    map_info info;
 };
 
 /// Paths of a map's files relative to the gallery folder, as written on disk.
@@ -24,5 +24,5 @@ constexpr int GALLERY_THUMBNAIL_SIZE = 256;
 
 /// The index page for the entries, which appear sorted by name (byte order).
 /// Returns false with a reason when the template cannot be filled.
-bool build_gallery_index(std::vector<GalleryEntry> entries, const std::string& title, std::string* html,
+bool build_gallery_index(std::vector<gallery_entry> entries, const std::string& title, std::string* html,
                          std::string* reason);

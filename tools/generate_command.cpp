@@ -25,6 +25,7 @@
 
 #include "library/vxl_map.h"
 #include "mapfile/safe_write.h"
+#include "tools/command_line.h"
 #include "tools/decoded_map.h"
 #include "tools/map_render.h"
 #include "tools/output_text.h"
@@ -62,15 +63,6 @@ namespace {
 // voxel, so each of its 262,144 records holds a span header and one colour.
 constexpr std::uint64_t MIN_MAP_BYTES = 262144u * 8u;
 constexpr int MAX_JOBS = 1024;
-
-void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
-}
-
-int usage_error(const std::string& why) {
-    complain("generate", why + " (see 'vxltool generate --help')");
-    return VXLTOOL_TROUBLE;
-}
 
 // ---- arguments
 
@@ -309,7 +301,7 @@ struct MadeMap {
 
 /// The top view of the map in bytes, as `vxltool render` draws it, into made->png.
 void make_preview(MadeMap* made) {
-    DecodedMap map;
+    decoded_map map;
     std::string why;
     if (!decode_map(made->vxl.data(), made->vxl.size(), &map, &why) ||
         !encode_png(render_top_view(map), &made->png, &why))
@@ -437,17 +429,18 @@ void block_cleanup_signals(bool block, sigset_t* old) {
 int run_generate(int argc, char** argv) {
     const GenerateArguments args = parse_generate_arguments(argc, argv);
     if (args.help) return std::fputs(GENERATE_USAGE, stdout), VXLTOOL_OK;
-    if (!args.error.empty()) return usage_error(args.error);
-    if (!args.seeds) return usage_error("no seeds given: --seeds LIST");
-    if (!args.output || args.output->empty()) return usage_error("no folder given: -o DIR");
-    if (*args.output == "-") return usage_error("the maps go into a folder, not to standard output: -o DIR");
+    if (!args.error.empty()) return usage_error("generate", args.error);
+    if (!args.seeds) return usage_error("generate", "no seeds given: --seeds LIST");
+    if (!args.output || args.output->empty()) return usage_error("generate", "no folder given: -o DIR");
+    if (*args.output == "-")
+        return usage_error("generate", "the maps go into a folder, not to standard output: -o DIR");
     SeedList seeds;
     std::string why;
-    if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("--seeds: " + why);
+    if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("generate", "--seeds: " + why);
     int jobs = processor_count();
     if (args.jobs && !read_jobs(*args.jobs, &jobs))
-        return usage_error("-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" + *args.jobs +
-                           "'");
+        return usage_error("generate", "-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" +
+                                           *args.jobs + "'");
 
     const std::string& dir = *args.output;
     bool made_folder = false;

@@ -6,6 +6,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "mapfile/vxl_format.h"
+#include "platform/byte_order.h"
 #include "tools/face_mesh.h"
 #include "tools/json_text.h"
 #include "tools/png_image.h"
@@ -37,14 +39,10 @@ constexpr int CLAMP_TO_EDGE = 33071;
 constexpr std::size_t VERTEX_BYTES = 20;
 constexpr std::size_t SECOND_OFFSET = 12;
 
-void put_u32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t(v >> shift));
-}
-
 void put_f32(std::vector<std::uint8_t>& out, float f) {
     std::uint32_t v;
     std::memcpy(&v, &f, 4);
-    put_u32(out, v);
+    put_u32_le(out, v);
 }
 
 void put_u16(std::vector<std::uint8_t>& out, std::uint16_t v) {
@@ -53,7 +51,7 @@ void put_u16(std::vector<std::uint8_t>& out, std::uint16_t v) {
 }
 
 /// Corner c (0..3, counter-clockwise in (u, v)) of a quad, in glTF (X, Y, Z).
-std::array<int, 3> corner(const FaceQuad& q, int c) {
+std::array<int, 3> corner(const face_quad& q, int c) {
     const int u = c == 1 || c == 2 ? q.u1 : q.u0;
     const int v = c >= 2 ? q.v1 : q.v0;
     switch (q.axis) {
@@ -65,7 +63,7 @@ std::array<int, 3> corner(const FaceQuad& q, int c) {
 
 /// Whether corners 0, 1, 2 of the quad turn counter-clockwise seen from the side
 /// its face looks to (the front face of glTF triangles).
-bool turns_toward_normal(const FaceQuad& q) {
+bool turns_toward_normal(const face_quad& q) {
     const std::array<int, 3> a = corner(q, 0), b = corner(q, 1), c = corner(q, 2);
     const int e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
     const int e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
@@ -78,14 +76,14 @@ bool turns_toward_normal(const FaceQuad& q) {
 std::string number(std::size_t n) { return std::to_string(n); }
 
 /// Corners of the quad's two triangles in drawing order.
-const int* triangle_order(const FaceQuad& q) {
+const int* triangle_order(const face_quad& q) {
     static const int ccw[6] = {0, 1, 2, 0, 2, 3}, cw[6] = {0, 2, 1, 0, 3, 2};
     return turns_toward_normal(q) ? ccw : cw;
 }
 
 }  // namespace
 
-std::array<std::array<int, 3>, 6> quad_triangles(const FaceQuad& q) {
+std::array<std::array<int, 3>, 6> quad_triangles(const face_quad& q) {
     std::array<std::array<int, 3>, 6> out;
     const int* order = triangle_order(q);
     for (std::size_t i = 0; i < 6; ++i) out[i] = corner(q, order[i]);
@@ -138,7 +136,7 @@ namespace {
 
 /// One primitive's vertices (interleaved: position, then texture coordinates
 /// or colour), each kept once, and its triangles.
-struct Primitive {
+struct mesh_primitive {
     std::vector<std::uint8_t> vertices;
     std::vector<std::uint32_t> indices;
     std::unordered_map<std::uint64_t, std::uint32_t> index_of;  // vertex key to its index
@@ -162,7 +160,7 @@ struct Primitive {
         return it->second;
     }
 
-    void quad(const FaceQuad& q, const std::uint32_t corners[4]) {
+    void quad(const face_quad& q, const std::uint32_t corners[4]) {
         const int* order = triangle_order(q);
         for (int i = 0; i < 6; ++i) indices.push_back(corners[order[i]]);
     }
@@ -176,7 +174,7 @@ std::uint64_t position_key(const std::array<int, 3>& p) {
 /// picture holds column (x, y) at texel (x, y), so faces across height take
 /// (X, Z) from their position, and side faces the centre of their column's
 /// texel across their plane.
-std::array<int, 2> texel_position(const FaceQuad& q, const std::array<int, 3>& p) {
+std::array<int, 2> texel_position(const face_quad& q, const std::array<int, 3>& p) {
     const int column = q.positive ? q.plane - 1 : q.plane;
     switch (q.axis) {
         case AXIS_X: return {2 * column + 1, 2 * p[2]};
@@ -187,15 +185,15 @@ std::array<int, 2> texel_position(const FaceQuad& q, const std::array<int, 3>& p
 
 /// JSON of one primitive's accessors, from accessor number first, and its
 /// buffer views, from view number first_view; appends its data to bin.
-struct PrimitiveJson {
+struct primitive_json {
     std::string attributes_and_indices;  // for the mesh's primitives
     std::string accessors;
     std::string views;
 };
 
-PrimitiveJson lay_out(const Primitive& p, bool textured, int first_accessor, int first_view, int material,
+primitive_json lay_out(const mesh_primitive& p, bool textured, int first_accessor, int first_view, int material,
                       std::vector<std::uint8_t>* bin) {
-    PrimitiveJson json;
+    primitive_json json;
     const std::size_t vertex_offset = bin->size();
     bin->insert(bin->end(), p.vertices.begin(), p.vertices.end());
     const bool short_indices = p.count() <= MAX_SHORT_INDEX;
@@ -204,7 +202,7 @@ PrimitiveJson lay_out(const Primitive& p, bool textured, int first_accessor, int
         if (short_indices)
             put_u16(*bin, std::uint16_t(i));
         else
-            put_u32(*bin, i);
+            put_u32_le(*bin, i);
     }
     const std::size_t index_bytes = bin->size() - index_offset;
     while (bin->size() % 4) bin->push_back(0);
@@ -241,9 +239,9 @@ PrimitiveJson lay_out(const Primitive& p, bool textured, int first_accessor, int
 
 }  // namespace
 
-GlbExport export_glb(const DecodedMap& map, const std::string& name) {
-    GlbExport out;
-    const FaceMesh mesh = mesh_map_faces(map);
+glb_export export_glb(const decoded_map& map, const std::string& name) {
+    glb_export out;
+    const face_mesh mesh = mesh_map_faces(map);
     out.quads = mesh.quads.size();
     out.faces = mesh.faces;
 
@@ -255,11 +253,11 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
     // few vertices anyway (a side face samples its texel's centre, a top face the
     // texel's corners). Vertex-coloured faces share corners with the other faces
     // of their voxel, in passes far apart, and stay in one primitive.
-    std::vector<Primitive> textured(1), coloured(1);
-    for (const FaceQuad& q : mesh.quads) {
-        std::vector<Primitive>& kind = q.column_coloured ? textured : coloured;
+    std::vector<mesh_primitive> textured(1), coloured(1);
+    for (const face_quad& q : mesh.quads) {
+        std::vector<mesh_primitive>& kind = q.column_coloured ? textured : coloured;
         if (q.column_coloured && kind.back().count() > MAX_SHORT_INDEX - 5) kind.emplace_back();
-        Primitive& primitive = kind.back();
+        mesh_primitive& primitive = kind.back();
         std::uint32_t corners[4];
         for (int c = 0; c < 4; ++c) {
             const std::array<int, 3> p = corner(q, c);
@@ -291,14 +289,14 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
     int next_accessor = 0, next_view = 0, next_material = 0;
     const bool any_textured = !textured[0].indices.empty();
     for (const bool is_textured : {true, false}) {
-        const std::vector<Primitive>& kind = is_textured ? textured : coloured;
+        const std::vector<mesh_primitive>& kind = is_textured ? textured : coloured;
         if (kind[0].indices.empty()) continue;
         materials += std::string(materials.empty() ? "" : ",") + "{\"name\":" +
                      json_string(is_textured ? "column colours" : "voxel colours") +
                      ",\"pbrMetallicRoughness\":{" + (is_textured ? "\"baseColorTexture\":{\"index\":0}," : "") +
                      "\"metallicFactor\":0,\"roughnessFactor\":1}}";
-        for (const Primitive& p : kind) {
-            const PrimitiveJson j = lay_out(p, is_textured, next_accessor, next_view, next_material, &bin);
+        for (const mesh_primitive& p : kind) {
+            const primitive_json j = lay_out(p, is_textured, next_accessor, next_view, next_material, &bin);
             next_accessor += 3, next_view += 2;
             primitives += (primitives.empty() ? "" : ",") + j.attributes_and_indices;
             accessors += (accessors.empty() ? "" : ",") + j.accessors;
@@ -314,7 +312,7 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
             rgb[3 * i] = std::uint8_t(tops[i] >> 16), rgb[3 * i + 1] = std::uint8_t(tops[i] >> 8),
                     rgb[3 * i + 2] = std::uint8_t(tops[i]);
         std::string why;
-        if (!encode_png_pixels(512, 512, 3, rgb.data(), &png, &why)) png.clear();
+        if (!encode_png_pixels(VXL_MAP_SIZE, VXL_MAP_SIZE, 3, rgb.data(), &png, &why)) png.clear();
         views += ",{\"buffer\":0,\"byteOffset\":" + number(bin.size()) + ",\"byteLength\":" + number(png.size()) + "}";
         bin.insert(bin.end(), png.begin(), png.end());
         while (bin.size() % 4) bin.push_back(0);
@@ -341,15 +339,15 @@ GlbExport export_glb(const DecodedMap& map, const std::string& name) {
     std::vector<std::uint8_t>& file = out.file;
     const std::size_t total = 12 + 8 + json.size() + (bin.empty() ? 0 : 8 + bin.size());
     file.reserve(total);
-    put_u32(file, GLB_MAGIC);
-    put_u32(file, GLB_VERSION);
-    put_u32(file, std::uint32_t(total));
-    put_u32(file, std::uint32_t(json.size()));
-    put_u32(file, CHUNK_JSON);
+    put_u32_le(file, GLB_MAGIC);
+    put_u32_le(file, GLB_VERSION);
+    put_u32_le(file, std::uint32_t(total));
+    put_u32_le(file, std::uint32_t(json.size()));
+    put_u32_le(file, CHUNK_JSON);
     file.insert(file.end(), json.begin(), json.end());
     if (!bin.empty()) {
-        put_u32(file, std::uint32_t(bin.size()));  // a multiple of 4
-        put_u32(file, CHUNK_BIN);
+        put_u32_le(file, std::uint32_t(bin.size()));  // a multiple of 4
+        put_u32_le(file, CHUNK_BIN);
         file.insert(file.end(), bin.begin(), bin.end());
     }
     return out;

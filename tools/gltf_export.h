@@ -21,14 +21,14 @@
 #include "tools/decoded_map.h"
 #include "tools/face_mesh.h"
 
-struct GlbExport {
+struct glb_export {
     std::vector<std::uint8_t> file;
     std::size_t quads = 0;  // merged rectangles, two triangles each
     std::size_t faces = 0;  // voxel faces they cover
 };
 
 /// The map as a .glb; name (any bytes) names the mesh's node.
-GlbExport export_glb(const DecodedMap& map, const std::string& name);
+glb_export export_glb(const decoded_map& map, const std::string& name);
 
 /// text with every byte that is not part of well-formed UTF-8 replaced by U+FFFD:
 /// glTF's JSON must be UTF-8, and a map's name may be any bytes.
@@ -40,4 +40,4 @@ std::uint16_t srgb_to_linear16(std::uint8_t level);
 
 /// The quad's two triangles in glTF coordinates, corners in drawing order:
 /// counter-clockwise seen from the side its face looks to, glTF's front face.
-std::array<std::array<int, 3>, 6> quad_triangles(const FaceQuad& q);
+std::array<std::array<int, 3>, 6> quad_triangles(const face_quad& q);

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
@@ -12,13 +12,6 @@ std::uint32_t u32_at(const std::vector<std::uint8_t>& b, std::size_t at) {
     std::uint32_t v;
     std::memcpy(&v, &b[at], 4);
     return v;
-}
-
-DecodedMap decoded(const vxl_bytes& image) {
-    DecodedMap map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return map;
 }
 
 TEST(Gltf, NamesBecomeValidUtf8) {
@@ -44,9 +37,9 @@ TEST(Gltf, SrgbLevelsBecomeLinearLight) {
 }
 
 TEST(Gltf, TrianglesTurnCounterClockwiseSeenFromWhereTheirFaceLooks) {
-    for (const FaceAxis axis : {AXIS_X, AXIS_Y, AXIS_H})
+    for (const face_axis axis : {AXIS_X, AXIS_Y, AXIS_H})
         for (const bool positive : {false, true}) {
-            const FaceQuad q{axis, positive, 5, 1, 2, 4, 3, true, 0};
+            const face_quad q{axis, positive, 5, 1, 2, 4, 3, true, 0};
             const auto t = quad_triangles(q);
             // glTF axis of the normal: map x -> X, height -> Y, map y -> Z.
             const int gltf_axis = axis == AXIS_X ? 0 : axis == AXIS_H ? 1 : 2;
@@ -66,7 +59,7 @@ TEST(Gltf, BinaryContainerHoldsAlignedJsonAndBufferChunks) {
     const vxl_bytes hill = vxl_image({{vxl_record_number(3, 3), vxl_record({vxl_span(0, 60, 60, 0, {0x80FF0000})})}});
     const vxl_bytes maps[] = {vxl_image(), hill};
     for (const vxl_bytes& image : maps) {
-        const GlbExport glb = export_glb(decoded(image), "hill \"1\"");
+        const glb_export glb = export_glb(decoded(image), "hill \"1\"");
         const std::vector<std::uint8_t>& f = glb.file;
         ASSERT_GE(f.size(), 20u);
         EXPECT_EQ(std::string(f.begin(), f.begin() + 4), "glTF");

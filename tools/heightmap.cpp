@@ -2,14 +2,15 @@
 
 #include <cstring>
 
+#include "mapfile/vxl_format.h"
 #include "volume/volume.h"
 #include "tools/png_image.h"
 
 namespace {
 
-constexpr int SIZE = 512;
+constexpr int SIZE = VXL_MAP_SIZE;
 constexpr std::size_t PIXELS = std::size_t{SIZE} * SIZE;
-constexpr int TOP_HEIGHT = 63;
+constexpr int TOP_HEIGHT = VXL_COLUMN_DEPTH - 1;
 /// A pixel this transparent or more is a column of air.
 constexpr std::uint16_t OPAQUE_ENOUGH = 0x8000;
 
@@ -29,22 +30,22 @@ int grey16_to_height(std::uint16_t grey) {
     return int((std::uint32_t(grey) * TOP_HEIGHT + 65535 / 2) / 65535);
 }
 
-SurfaceMaps surface_of_map(const DecodedMap& map, SurfaceLosses* losses) {
-    SurfaceMaps surface;
+surface_maps surface_of_map(const decoded_map& map, surface_losses* losses) {
+    surface_maps surface;
     surface.height.assign(PIXELS, -1);
     surface.colour.assign(PIXELS, 0);
-    *losses = SurfaceLosses{};
+    *losses = surface_losses{};
     for (std::size_t entry = 0; entry < PIXELS; ++entry) {
         const int top = top_solid_z(map, entry);
-        if (top == 64) continue;
+        if (top == VXL_COLUMN_DEPTH) continue;
         surface.height[entry] = TOP_HEIGHT - top;
-        const std::uint32_t shown = shown_color(map, entry, top);
+        const std::uint32_t shown = shown_colour(map, entry, top);
         surface.colour[entry] = shown & 0xFFFFFF;
         if (!is_plain_ground(map.solid[entry], top)) ++losses->cave_columns;
         if (shown >> 24 != 0x80) ++losses->other_top_bytes;
-        const std::uint32_t first = map.first_color[entry], end = map.first_color[entry + 1];
+        const std::uint32_t first = map.first_colour[entry], end = map.first_colour[entry + 1];
         for (std::uint32_t i = first + 1; i < end; ++i)
-            if (map.colors[i] != map.colors[first]) {
+            if (map.colours[i] != map.colours[first]) {
                 ++losses->multicolour_columns;
                 break;
             }
@@ -52,7 +53,7 @@ SurfaceMaps surface_of_map(const DecodedMap& map, SurfaceLosses* losses) {
     return surface;
 }
 
-bool encode_heightmap(const SurfaceMaps& surface, std::vector<std::uint8_t>* png, std::string* reason) {
+bool encode_heightmap(const surface_maps& surface, std::vector<std::uint8_t>* png, std::string* reason) {
     bool has_air = false;
     for (int h : surface.height) has_air |= h < 0;
     const int channels = has_air ? 2 : 1;
@@ -65,7 +66,7 @@ bool encode_heightmap(const SurfaceMaps& surface, std::vector<std::uint8_t>* png
     return encode_png_pixels(SIZE, SIZE, channels, pixels.data(), png, reason);
 }
 
-bool encode_colour_map(const SurfaceMaps& surface, std::vector<std::uint8_t>* png, std::string* reason) {
+bool encode_colour_map(const surface_maps& surface, std::vector<std::uint8_t>* png, std::string* reason) {
     std::vector<std::uint8_t> pixels(PIXELS * 3);
     for (std::size_t i = 0; i < PIXELS; ++i) {
         const std::uint32_t c = surface.colour[i];
@@ -76,10 +77,10 @@ bool encode_colour_map(const SurfaceMaps& surface, std::vector<std::uint8_t>* pn
     return encode_png_pixels(SIZE, SIZE, 3, pixels.data(), png, reason);
 }
 
-bool decode_heightmap(const std::uint8_t* data, std::size_t length, SurfaceMaps* surface, bool* had_colour,
+bool decode_heightmap(const std::uint8_t* data, std::size_t length, surface_maps* surface, bool* had_colour,
                       std::string* reason) {
-    PngPixels pixels;
-    if (!decode_png(data, length, PngLayout::grey_alpha16, SIZE, SIZE, &pixels, reason)) return false;
+    png_pixels pixels;
+    if (!decode_png(data, length, png_layout::grey_alpha16, SIZE, SIZE, &pixels, reason)) return false;
     surface->height.resize(PIXELS);
     for (std::size_t i = 0; i < PIXELS; ++i) {
         const std::uint16_t grey = pixels.samples[2 * i], alpha = pixels.samples[2 * i + 1];
@@ -89,9 +90,9 @@ bool decode_heightmap(const std::uint8_t* data, std::size_t length, SurfaceMaps*
     return true;
 }
 
-bool decode_colour_map(const std::uint8_t* data, std::size_t length, SurfaceMaps* surface, std::string* reason) {
-    PngPixels pixels;
-    if (!decode_png(data, length, PngLayout::rgb8, SIZE, SIZE, &pixels, reason)) return false;
+bool decode_colour_map(const std::uint8_t* data, std::size_t length, surface_maps* surface, std::string* reason) {
+    png_pixels pixels;
+    if (!decode_png(data, length, png_layout::rgb8, SIZE, SIZE, &pixels, reason)) return false;
     surface->colour.resize(PIXELS);
     for (std::size_t i = 0; i < PIXELS; ++i) {
         const std::uint8_t* p = &pixels.bytes[3 * i];
@@ -100,7 +101,7 @@ bool decode_colour_map(const std::uint8_t* data, std::size_t length, SurfaceMaps
     return true;
 }
 
-void build_ground_volume(const SurfaceMaps& surface) {
+void build_ground_volume(const surface_maps& surface) {
     const bool coloured = !surface.colour.empty();
     for (int x = 0; x < SIZE; ++x)
         for (int y = 0; y < SIZE; ++y) {

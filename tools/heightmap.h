@@ -31,20 +31,20 @@ constexpr std::uint32_t HEIGHTMAP_DEFAULT_COLOUR = 0x8090A068;
 constexpr std::uint32_t IMPORTED_TOP_BYTE = 0x80000000;
 
 /// Per column, in picture order (entry y * 512 + x, which is map_entry(x, y)).
-struct SurfaceMaps {
+struct surface_maps {
     std::vector<int> height;           // surface height 0..63, or -1 for a column with no solid voxel
     std::vector<std::uint32_t> colour;  // 0xRRGGBB of the top voxel as shown; 0 for a column of air
 };
 
 /// What a surface leaves out of the map it came from.
-struct SurfaceLosses {
+struct surface_losses {
     std::size_t cave_columns = 0;         // air below the surface (caves, overhangs, floating voxels)
     std::size_t multicolour_columns = 0;  // coloured voxels of more than one colour word
     std::size_t other_top_bytes = 0;      // top colours whose top byte is not 0x80
 };
 
 /// The top surface of a map; *losses says what it leaves out.
-SurfaceMaps surface_of_map(const DecodedMap& map, SurfaceLosses* losses);
+surface_maps surface_of_map(const decoded_map& map, surface_losses* losses);
 
 /// Grey level of surface height h (0..63).
 std::uint8_t height_to_grey(int h);
@@ -52,21 +52,21 @@ std::uint8_t height_to_grey(int h);
 int grey16_to_height(std::uint16_t grey);
 
 /// The heightmap as a PNG: 8-bit grey, with alpha when some column is air.
-bool encode_heightmap(const SurfaceMaps& surface, std::vector<std::uint8_t>* png, std::string* reason);
+bool encode_heightmap(const surface_maps& surface, std::vector<std::uint8_t>* png, std::string* reason);
 /// The colour map as an 8-bit RGB PNG.
-bool encode_colour_map(const SurfaceMaps& surface, std::vector<std::uint8_t>* png, std::string* reason);
+bool encode_colour_map(const surface_maps& surface, std::vector<std::uint8_t>* png, std::string* reason);
 
 /// Reads a 512 x 512 heightmap PNG of any type into surface->height. A colour
 /// picture is read as its luminance, and *had_colour tells when a pixel was not
 /// grey. Returns false with a one-line reason.
-bool decode_heightmap(const std::uint8_t* data, std::size_t length, SurfaceMaps* surface, bool* had_colour,
+bool decode_heightmap(const std::uint8_t* data, std::size_t length, surface_maps* surface, bool* had_colour,
                       std::string* reason);
 /// Reads a 512 x 512 colour map PNG of any type into surface->colour; alpha is
 /// ignored. Returns false with a one-line reason.
-bool decode_colour_map(const std::uint8_t* data, std::size_t length, SurfaceMaps* surface, std::string* reason);
+bool decode_colour_map(const std::uint8_t* data, std::size_t length, surface_maps* surface, std::string* reason);
 
 /// Fills the volume (generator orientation, z = 0 lowest) with ground columns of
 /// surface->height, every voxel of column (x, y) in colour 0x80RRGGBB from
 /// surface->colour, or HEIGHTMAP_DEFAULT_COLOUR when surface->colour is empty.
 /// Every voxel of the volume is written.
-void build_ground_volume(const SurfaceMaps& surface);
+void build_ground_volume(const surface_maps& surface);

@@ -24,8 +24,8 @@ std::vector<std::uint8_t> file_of_volume() {
     return std::vector<std::uint8_t>(image.bytes.get(), image.bytes.get() + image.size);
 }
 
-DecodedMap decoded(const std::vector<std::uint8_t>& file) {
-    DecodedMap map;
+decoded_map decoded(const std::vector<std::uint8_t>& file) {
+    decoded_map map;
     std::string why;
     EXPECT_TRUE(decode_map(file.data(), file.size(), &map, &why)) << why;
     return map;
@@ -34,16 +34,16 @@ DecodedMap decoded(const std::vector<std::uint8_t>& file) {
 /// A PNG made directly with libpng, of any type the format has: rows of
 /// samples of bit_depth bits (1 to 16; 16-bit samples given as values), with an
 /// optional palette and tRNS chunk.
-struct PngSpec {
+struct png_spec {
     int colour_type;
     int bit_depth;
     bool interlaced = false;
     int width = 512, height = 512;
 };
 
-std::vector<std::uint8_t> make_png(const PngSpec& spec, const std::function<std::vector<std::uint16_t>(int x, int y)>& pixel,
+std::vector<std::uint8_t> make_png(const png_spec& spec, const std::function<std::vector<std::uint16_t>(int x, int y)>& pixel,
                                    const std::vector<png_color>& palette = {}, const std::vector<png_byte>& trns = {}) {
-    struct Sink {
+    struct png_sink {
         std::vector<std::uint8_t> bytes;
     } sink;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -81,7 +81,7 @@ std::vector<std::uint8_t> make_png(const PngSpec& spec, const std::function<std:
     png_set_write_fn(
         png, &sink,
         [](png_structp p, png_bytep data, png_size_t size) {
-            auto* s = static_cast<Sink*>(png_get_io_ptr(p));
+            auto* s = static_cast<png_sink*>(png_get_io_ptr(p));
             s->bytes.insert(s->bytes.end(), data, data + size);
         },
         nullptr);
@@ -131,8 +131,8 @@ TEST_P(GeneratedHeightmap, ExportThenImportGivesTheSameFileByteForByte) {
     generate_map();
     const std::vector<std::uint8_t> original = file_of_volume();
 
-    SurfaceLosses losses;
-    const SurfaceMaps surface = surface_of_map(decoded(original), &losses);
+    surface_losses losses;
+    const surface_maps surface = surface_of_map(decoded(original), &losses);
     EXPECT_EQ(losses.cave_columns, 0u);
     EXPECT_EQ(losses.multicolour_columns, 0u);
     EXPECT_EQ(losses.other_top_bytes, 0u);
@@ -142,7 +142,7 @@ TEST_P(GeneratedHeightmap, ExportThenImportGivesTheSameFileByteForByte) {
     ASSERT_TRUE(encode_colour_map(surface, &colours, &why)) << why;
 
     clear_volume();
-    SurfaceMaps read;
+    surface_maps read;
     bool had_colour = true;
     ASSERT_TRUE(decode_heightmap(heightmap.data(), heightmap.size(), &read, &had_colour, &why)) << why;
     ASSERT_TRUE(decode_colour_map(colours.data(), colours.size(), &read, &why)) << why;
@@ -186,7 +186,7 @@ TEST(Heightmap, EveryKindOfPngMeansTheSameHeights) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SurfaceMaps surface;
+        surface_maps surface;
         bool had_colour = true;
         std::string why;
         ASSERT_TRUE(decode_heightmap(c.png.data(), c.png.size(), &surface, &had_colour, &why)) << why;
@@ -203,7 +203,7 @@ TEST(Heightmap, EveryKindOfPngMeansTheSameHeights) {
 
 TEST(Heightmap, OneBitGreyIsTheFloorAndTheTop) {
     const auto png = make_png({PNG_COLOR_TYPE_GRAY, 1}, [](int x, int) { return std::vector<std::uint16_t>{std::uint16_t(x & 1)}; });
-    SurfaceMaps surface;
+    surface_maps surface;
     bool had_colour = false;
     std::string why;
     ASSERT_TRUE(decode_heightmap(png.data(), png.size(), &surface, &had_colour, &why)) << why;
@@ -214,7 +214,7 @@ TEST(Heightmap, OneBitGreyIsTheFloorAndTheTop) {
 TEST(Heightmap, ColourPictureIsReadByLuminanceAndSaysSo) {
     // Pure green is 71.5% luminance (Rec. 709): grey 182, height 45.
     const auto png = make_png({PNG_COLOR_TYPE_RGB, 8}, [](int, int) { return std::vector<std::uint16_t>{0, 255, 0}; });
-    SurfaceMaps surface;
+    surface_maps surface;
     bool had_colour = false;
     std::string why;
     ASSERT_TRUE(decode_heightmap(png.data(), png.size(), &surface, &had_colour, &why)) << why;
@@ -245,7 +245,7 @@ TEST(Heightmap, PicturesThatAreNotHeightmapsAreRefusedWithTheirReason) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        SurfaceMaps surface;
+        surface_maps surface;
         bool had_colour = false;
         std::string why;
         EXPECT_FALSE(decode_heightmap(c.bytes.data(), c.bytes.size(), &surface, &had_colour, &why));
@@ -269,8 +269,8 @@ TEST(Heightmap, SurfaceKeepsTheTopAndCountsWhatItLeavesOut) {
         if (k == vxl_record_number(9, 9)) return vxl_record({vxl_span(0, 50, 50, 0, {0x40123456})});
         return vxl_record({vxl_span(0, 50, 50, 0, {GREEN})});
     });
-    SurfaceLosses losses;
-    const SurfaceMaps surface = surface_of_map(decoded(image), &losses);
+    surface_losses losses;
+    const surface_maps surface = surface_of_map(decoded(image), &losses);
     EXPECT_EQ(losses.cave_columns, 1u);
     EXPECT_EQ(losses.multicolour_columns, 1u);
     EXPECT_EQ(losses.other_top_bytes, 1u);
@@ -286,7 +286,7 @@ TEST(Heightmap, SurfaceKeepsTheTopAndCountsWhatItLeavesOut) {
     std::vector<std::uint8_t> png;
     std::string why;
     ASSERT_TRUE(encode_heightmap(surface, &png, &why)) << why;
-    SurfaceMaps read;
+    surface_maps read;
     bool had_colour = false;
     ASSERT_TRUE(decode_heightmap(png.data(), png.size(), &read, &had_colour, &why)) << why;
     EXPECT_EQ(read.height, surface.height);

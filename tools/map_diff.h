@@ -9,20 +9,20 @@
 #include <vector>
 
 /// One voxel that differs, with what each map says about it.
-struct VoxelDifference {
+struct voxel_difference {
     int x = 0, y = 0, z = 0;      // z in file orientation
     bool solid_a = false, solid_b = false;
-    bool colored_a = false, colored_b = false;
-    std::uint32_t color_a = 0, color_b = 0;  // meaningful where colored
+    bool coloured_a = false, coloured_b = false;
+    std::uint32_t colour_a = 0, colour_b = 0;  // meaningful where coloured
 };
 
-struct MapDifference {
+struct map_difference {
     std::size_t columns = 0;  // columns with at least one differing voxel
     std::size_t voxels = 0;   // differing voxels
-    std::vector<VoxelDifference> first;  // the first differences in file order
+    std::vector<voxel_difference> first;  // the first differences in file order
 };
 
 /// Compares two images, both of which must already have passed check_vxl_map.
 /// Keeps at most keep differences in first. Holds one column of each map at a time.
-MapDifference diff_vxl_maps(const std::uint8_t* a, std::size_t a_length, const std::uint8_t* b,
+map_difference diff_vxl_maps(const std::uint8_t* a, std::size_t a_length, const std::uint8_t* b,
                             std::size_t b_length, std::size_t keep);

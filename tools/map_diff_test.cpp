@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
-
-MapDifference diff(const vxl_bytes& a, const vxl_bytes& b, std::size_t keep = 10) {
+map_difference diff(const vxl_bytes& a, const vxl_bytes& b, std::size_t keep = 10) {
     return diff_vxl_maps(a.data(), a.size(), b.data(), b.size(), keep);
 }
 
@@ -24,7 +22,7 @@ TEST(MapDiff, MapsHoldingTheSameVoxelsAreTheSameWhateverTheirBytes) {
     // The same column as two spans: an empty-bottom span ending at 41, then the rest.
     const vxl_bytes split =
         vxl_image({{HILL_AT, vxl_record({vxl_span(2, 40, 40, 0, {GREEN}), vxl_span(0, 41, 40, 41)})}});
-    const MapDifference d = diff(a, split);
+    const map_difference d = diff(a, split);
     EXPECT_EQ(d.voxels, 0u);
     EXPECT_EQ(d.columns, 0u);
 }
@@ -34,8 +32,8 @@ TEST(MapDiff, EachKindOfDifferenceIsFoundAndDescribed) {
     const struct {
         const char* name;
         vxl_bytes record;
-        bool solid_b, colored_b;
-        std::uint32_t color_b;
+        bool solid_b, coloured_b;
+        std::uint32_t colour_b;
         int z;               // the first differing voxel, described by the fields above
         std::size_t voxels;  // how many differ
     } cases[] = {
@@ -48,17 +46,17 @@ TEST(MapDiff, EachKindOfDifferenceIsFoundAndDescribed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const vxl_bytes b = vxl_image({{HILL_AT, c.record}});
-        const MapDifference d = diff(a, b);
+        const map_difference d = diff(a, b);
         EXPECT_EQ(d.voxels, c.voxels);
         EXPECT_EQ(d.columns, 1u);
         ASSERT_FALSE(d.first.empty());
-        const VoxelDifference& v = d.first[0];
+        const voxel_difference& v = d.first[0];
         EXPECT_EQ(v.x, 5);
         EXPECT_EQ(v.y, 2);
         EXPECT_EQ(v.z, c.z);
         EXPECT_EQ(v.solid_b, c.solid_b);
-        EXPECT_EQ(v.colored_b, c.colored_b);
-        EXPECT_EQ(v.color_b, c.color_b);
+        EXPECT_EQ(v.coloured_b, c.coloured_b);
+        EXPECT_EQ(v.colour_b, c.colour_b);
     }
 }
 
@@ -68,7 +66,7 @@ TEST(MapDiff, CountsEveryDifferenceButKeepsOnlyTheFirstInFileOrder) {
     const vxl_bytes b = vxl_image({{vxl_record_number(7, 3), bottom},
                                    {vxl_record_number(2, 3), bottom},
                                    {vxl_record_number(9, 0), bottom}});
-    const MapDifference d = diff(a, b, 2);
+    const map_difference d = diff(a, b, 2);
     EXPECT_EQ(d.voxels, 3u);
     EXPECT_EQ(d.columns, 3u);
     ASSERT_EQ(d.first.size(), 2u);

@@ -7,17 +7,17 @@
 
 #include "tools/decoded_map.h"
 
-struct MapInfo {
+struct map_info {
     std::uint64_t bytes = 0;
     std::uint64_t record_bytes = 0;
     std::uint64_t trailing_bytes = 0;
     std::size_t columns = 0;
     std::uint64_t spans = 0;
     std::uint64_t solid_voxels = 0;
-    std::uint64_t colored_voxels = 0;  // colour records
+    std::uint64_t coloured_voxels = 0;  // colour records
     std::size_t empty_columns = 0;    // no solid voxel at all
     std::size_t floor_columns = 0;    // surface height 0: nothing solid above the bottom layer
-    std::size_t distinct_colors = 0;  // distinct colour words among the colour records
+    std::size_t distinct_colours = 0;  // distinct colour words among the colour records
     /// Surface height of a column: how many voxels its topmost solid voxel stands
     /// above the bottom layer (63 - z), the generator's column height. -1 for both
     /// when every column is empty.
@@ -26,4 +26,4 @@ struct MapInfo {
 };
 
 /// Summarises a decoded map.
-MapInfo summarize_map(const DecodedMap& map);
+map_info summarize_map(const decoded_map& map);

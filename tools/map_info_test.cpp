@@ -2,27 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
-
-MapInfo info_of(const vxl_bytes& image) {
-    DecodedMap map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return summarize_map(map);
-}
+map_info info_of(const vxl_bytes& image) { return summarize_map(decoded(image)); }
 
 TEST(MapInfo, AllAirMapHasNoSurface) {
-    const MapInfo info = info_of(vxl_image());
+    const map_info info = info_of(vxl_image());
     EXPECT_EQ(info.bytes, VXL_AIR_MAP_BYTES);
     EXPECT_EQ(info.columns, VXL_RECORD_COUNT);
     EXPECT_EQ(info.empty_columns, VXL_RECORD_COUNT);
     EXPECT_EQ(info.floor_columns, 0u);
     EXPECT_EQ(info.solid_voxels, 0u);
-    EXPECT_EQ(info.distinct_colors, 0u);
+    EXPECT_EQ(info.distinct_colours, 0u);
     EXPECT_EQ(info.surface_min, -1);
     EXPECT_EQ(info.surface_max, -1);
 }
@@ -37,7 +30,7 @@ TEST(MapInfo, CountsSurfaceHeightsFloorAndColours) {
         {2, vxl_record({vxl_span(3, 10, 10, 0, {GREEN, RED}), vxl_span(0, 64, 63, 21)})},
     });
     image.push_back(0xEE);
-    const MapInfo info = info_of(image);
+    const map_info info = info_of(image);
     EXPECT_EQ(info.trailing_bytes, 1u);
     EXPECT_EQ(info.record_bytes, image.size() - 1);
     EXPECT_EQ(info.empty_columns, VXL_RECORD_COUNT - 3);
@@ -45,8 +38,8 @@ TEST(MapInfo, CountsSurfaceHeightsFloorAndColours) {
     EXPECT_EQ(info.surface_min, 0);
     EXPECT_EQ(info.surface_max, 53);
     EXPECT_EQ(info.solid_voxels, 24u + 1u + 11u);
-    EXPECT_EQ(info.colored_voxels, 4u);
-    EXPECT_EQ(info.distinct_colors, 2u);
+    EXPECT_EQ(info.coloured_voxels, 4u);
+    EXPECT_EQ(info.distinct_colours, 2u);
     EXPECT_EQ(info.spans, VXL_RECORD_COUNT + 1);
 }
 

@@ -40,21 +40,21 @@ std::string comment_safe(std::string_view text) {
     return out;
 }
 
-std::string heights_text(const MapInfo& info) {
+std::string heights_text(const map_info& info) {
     if (info.surface_min < 0) return "none (all air)";
     if (info.surface_min == info.surface_max) return std::to_string(info.surface_min);
     return std::to_string(info.surface_min) + "–" + std::to_string(info.surface_max);
 }
 
-std::string figure_rows(const MapInfo& info) {
+std::string figure_rows(const map_info& info) {
     const std::pair<const char*, std::string> rows[] = {
         {"Size", "512 × 512 columns, 64 high"},
         {"File", group_thousands(info.bytes) + " bytes"},
         {"Trailing bytes", group_thousands(info.trailing_bytes)},
         {"Spans", group_thousands(info.spans)},
         {"Solid voxels", group_thousands(info.solid_voxels)},
-        {"Colour records", group_thousands(info.colored_voxels)},
-        {"Distinct colours", group_thousands(info.distinct_colors)},
+        {"Colour records", group_thousands(info.coloured_voxels)},
+        {"Distinct colours", group_thousands(info.distinct_colours)},
         {"Surface heights", heights_text(info) + (info.surface_min < 0 ? "" : " voxels above the bottom")},
         {"Floor columns", group_thousands(info.floor_columns) + " (height 0)"},
         {"Empty columns", group_thousands(info.empty_columns)},
@@ -66,13 +66,13 @@ std::string figure_rows(const MapInfo& info) {
     return html;
 }
 
-std::string info_json(const MapPageInput& input, const MapInfo& info) {
+std::string info_json(const map_page_input& input, const map_info& info) {
     auto height = [](int h) { return h < 0 ? std::string("null") : std::to_string(h); };
     return "{\"name\": " + script_json_string(input.name) + ", \"file_name\": " + script_json_string(input.file_name) +
            ", \"bytes\": " + std::to_string(info.bytes) + ", \"spans\": " + std::to_string(info.spans) +
            ", \"solid_voxels\": " + std::to_string(info.solid_voxels) +
-           ", \"colored_voxels\": " + std::to_string(info.colored_voxels) +
-           ", \"distinct_colors\": " + std::to_string(info.distinct_colors) +
+           ", \"colored_voxels\": " + std::to_string(info.coloured_voxels) +
+           ", \"distinct_colors\": " + std::to_string(info.distinct_colours) +
            ", \"empty_columns\": " + std::to_string(info.empty_columns) +
            ", \"floor_columns\": " + std::to_string(info.floor_columns) + ", \"surface_min\": " +
            height(info.surface_min) + ", \"surface_max\": " + height(info.surface_max) + "}";
@@ -94,20 +94,20 @@ std::string map_name_of(const std::string& path) {
     return name;
 }
 
-std::string describe_map(const std::string& name, const MapInfo& info) {
+std::string describe_map(const std::string& name, const map_info& info) {
     std::string text = "The map " + name + ", 512 by 512 columns of 64 voxels";
     if (info.surface_min < 0) return text + ", is all air.";
     text += info.surface_min == info.surface_max
                 ? ": its surface stands " + std::to_string(info.surface_min) + " voxels above the bottom everywhere"
                 : ": surface heights from " + std::to_string(info.surface_min) + " to " +
                       std::to_string(info.surface_max) + " voxels above the bottom";
-    text += ", " + group_thousands(info.distinct_colors) + (info.distinct_colors == 1 ? " colour" : " distinct colours");
+    text += ", " + group_thousands(info.distinct_colours) + (info.distinct_colours == 1 ? " colour" : " distinct colours");
     if (info.empty_columns) text += ", " + group_thousands(info.empty_columns) + " empty columns";
     if (info.floor_columns) text += ", " + group_thousands(info.floor_columns) + " columns at floor level";
     return text + ".";
 }
 
-bool build_map_page(const MapPageInput& input, const DecodedMap& map, const MapInfo& info, std::string* html,
+bool build_map_page(const map_page_input& input, const decoded_map& map, const map_info& info, std::string* html,
                     std::string* reason) {
     std::vector<std::uint8_t> packed;
     if (!zlib_compress(input.data, input.length, &packed, reason)) return false;
@@ -117,7 +117,7 @@ bool build_map_page(const MapPageInput& input, const DecodedMap& map, const MapI
     const std::string name = html_escape(input.name);
     const std::string description = html_escape(describe_map(input.name, info));
     std::string summary = "512 × 512 · heights " + heights_text(info) + " · " +
-                          group_thousands(info.distinct_colors) + " colours";
+                          group_thousands(info.distinct_colours) + " colours";
     const std::map<std::string, std::string> values = {
         {"name", name},
         {"file_name", html_escape(input.file_name)},

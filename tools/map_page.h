@@ -12,7 +12,7 @@
 #include "tools/decoded_map.h"
 #include "tools/map_info.h"
 
-struct MapPageInput {
+struct map_page_input {
     std::string name;       // what the page calls the map, e.g. "island"
     std::string file_name;  // the name the download is saved under, e.g. "island.vxl"
     const std::uint8_t* data = nullptr;  // the map file's bytes, embedded as they are
@@ -26,9 +26,9 @@ std::string map_name_of(const std::string& path);
 
 /// One sentence that describes the map for people who cannot see the pictures:
 /// its size, surface heights, colours and empty columns.
-std::string describe_map(const std::string& name, const MapInfo& info);
+std::string describe_map(const std::string& name, const map_info& info);
 
 /// Builds the page of a valid map (map is its decoding, info its summary). Returns
 /// false with a reason when a part cannot be made (compression, PNG encoding).
-bool build_map_page(const MapPageInput& input, const DecodedMap& map, const MapInfo& info, std::string* html,
+bool build_map_page(const map_page_input& input, const decoded_map& map, const map_info& info, std::string* html,
                     std::string* reason);

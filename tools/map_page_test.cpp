@@ -6,13 +6,11 @@
 
 #include <regex>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 #include "tools/gallery.h"
 #include "tools/web_assets.h"
 
 namespace {
-
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
 
 /// base64 back to bytes (the test's own decoder, to check the page's data)
 std::vector<std::uint8_t> unbase64(const std::string& text) {
@@ -38,20 +36,20 @@ std::string between(const std::string& text, const std::string& before, const st
     return b == std::string::npos ? "" : text.substr(a + before.size(), b - a - before.size());
 }
 
-struct Page {
+struct page_parts {
     vxl_bytes image;
-    DecodedMap map;
-    MapInfo info;
+    decoded_map map;
+    map_info info;
     std::string html;
 };
 
-Page page_of(vxl_bytes image, const std::string& name, const std::string& back = "") {
-    Page page;
+page_parts page_of(vxl_bytes image, const std::string& name, const std::string& back = "") {
+    page_parts page;
     page.image = std::move(image);
     std::string why;
     EXPECT_TRUE(decode_map(page.image.data(), page.image.size(), &page.map, &why)) << why;
     page.info = summarize_map(page.map);
-    MapPageInput input;
+    map_page_input input;
     input.name = name;
     input.file_name = name + ".vxl";
     input.data = page.image.data();
@@ -79,12 +77,12 @@ TEST(MapPage, NamesComeFromTheFileName) {
 }
 
 TEST(MapPage, DescribesTheMapInWords) {
-    MapInfo info;
-    info.surface_min = 3, info.surface_max = 40, info.distinct_colors = 1234, info.floor_columns = 7;
+    map_info info;
+    info.surface_min = 3, info.surface_max = 40, info.distinct_colours = 1234, info.floor_columns = 7;
     EXPECT_EQ(describe_map("isle", info),
               "The map isle, 512 by 512 columns of 64 voxels: surface heights from 3 to 40 voxels above the "
               "bottom, 1,234 distinct colours, 7 columns at floor level.");
-    info.surface_min = info.surface_max = 12, info.distinct_colors = 1, info.floor_columns = 0, info.empty_columns = 9;
+    info.surface_min = info.surface_max = 12, info.distinct_colours = 1, info.floor_columns = 0, info.empty_columns = 9;
     EXPECT_EQ(describe_map("flat", info),
               "The map flat, 512 by 512 columns of 64 voxels: its surface stands 12 voxels above the bottom "
               "everywhere, 1 colour, 9 empty columns.");
@@ -95,7 +93,7 @@ TEST(MapPage, DescribesTheMapInWords) {
 TEST(MapPage, CarriesTheMapFileByteForByte) {
     vxl_bytes image = hills();
     image.insert(image.end(), {1, 2, 3});  // trailing bytes travel too
-    const Page page = page_of(image, "hills");
+    const page_parts page = page_of(image, "hills");
     const std::vector<std::uint8_t> packed =
         unbase64(between(page.html, "data-encoding=\"base64 zlib\">", "</script>"));
     std::vector<std::uint8_t> back(image.size() + 16);
@@ -108,7 +106,7 @@ TEST(MapPage, CarriesTheMapFileByteForByte) {
 }
 
 TEST(MapPage, IsOneFileThatNeedsNothingFromOutside) {
-    const Page page = page_of(hills(), "hills");
+    const page_parts page = page_of(hills(), "hills");
     const std::string& html = page.html;
     EXPECT_FALSE(std::regex_search(html, std::regex(R"(\{\{[a-z_]+\}\})"))) << "a template key left unfilled";
     // Nothing is loaded from a URL: no src or href but data: URLs, the download's
@@ -151,7 +149,7 @@ TEST(MapPage, ScriptsAndCommentsCannotEndEarly) {
     // The licence stands in a comment, which "--" would end.
     EXPECT_EQ(between(page_of(hills(), "x").html, "three.js, bundled into this page:", "-->").find("--"),
               std::string::npos);
-    const Page page = page_of(hills(), "<script>alert(1)</script> & co");
+    const page_parts page = page_of(hills(), "<script>alert(1)</script> & co");
     EXPECT_EQ(page.html.find("<script>alert"), std::string::npos);
     EXPECT_NE(page.html.find("<h1>&lt;script&gt;alert(1)&lt;/script&gt; &amp; co</h1>"), std::string::npos);
     EXPECT_NE(page.html.find("\"name\": \"\\u003cscript\\u003ealert(1)\\u003c/script\\u003e \\u0026 co\""),
@@ -159,21 +157,21 @@ TEST(MapPage, ScriptsAndCommentsCannotEndEarly) {
 }
 
 TEST(MapPage, ShowsTheFiguresAndLinksBackOnlyWhenAsked) {
-    const Page alone = page_of(hills(), "hills");
+    const page_parts alone = page_of(hills(), "hills");
     for (const char* row : {"<th scope=\"row\">File</th><td>2,097,152 bytes</td>",
                             "<th scope=\"row\">Surface heights</th><td>13–23 voxels above the bottom</td>",
                             "<th scope=\"row\">Distinct colours</th><td>2</td>"})
         EXPECT_NE(alone.html.find(row), std::string::npos) << row;
     EXPECT_NE(alone.html.find("aria-describedby=\"view-description view-help\""), std::string::npos);
     EXPECT_EQ(alone.html.find("class=\"back\""), std::string::npos);
-    const Page in_gallery = page_of(hills(), "hills", "../index.html");
+    const page_parts in_gallery = page_of(hills(), "hills", "../index.html");
     EXPECT_NE(in_gallery.html.find("<a class=\"back\" href=\"../index.html\">"), std::string::npos);
 }
 
 TEST(GalleryIndex, ListsEveryMapByNameWithItsFilesAndFigures) {
-    GalleryEntry flat{"flat", {}}, odd{"my map #1 <b>", {}};
-    flat.info.surface_min = 5, flat.info.surface_max = 5, flat.info.distinct_colors = 1, flat.info.bytes = 1999;
-    odd.info.surface_min = 0, odd.info.surface_max = 30, odd.info.distinct_colors = 4000, odd.info.bytes = 2097536;
+    gallery_entry flat{"flat", {}}, odd{"my map #1 <b>", {}};
+    flat.info.surface_min = 5, flat.info.surface_max = 5, flat.info.distinct_colours = 1, flat.info.bytes = 1999;
+    odd.info.surface_min = 0, odd.info.surface_max = 30, odd.info.distinct_colours = 4000, odd.info.bytes = 2097536;
     std::string html, why;
     ASSERT_TRUE(build_gallery_index({odd, flat}, "Our maps", &html, &why)) << why;
     EXPECT_NE(html.find("<title>Our maps</title>"), std::string::npos);

@@ -3,22 +3,25 @@
 #include <algorithm>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
+
 namespace {
 
-constexpr int SIZE = 512;
+constexpr int SIZE = VXL_MAP_SIZE;
+constexpr int DEPTH = VXL_COLUMN_DEPTH;
 constexpr int ISO_WIDTH = 2 * SIZE;
-constexpr int ISO_HEIGHT = SIZE + 64 * ISO_VOXEL_HEIGHT;
+constexpr int ISO_HEIGHT = SIZE + DEPTH * ISO_VOXEL_HEIGHT;
 const std::uint8_t* const SKY = PREVIEW_SKY;
 
 /// Writes colour word c (red in bits 16-23, green 8-15, blue 0-7) scaled by light.
-void put_pixel(RgbImage& image, int px, int py, std::uint32_t c, double light) {
+void put_pixel(rgb_image& image, int px, int py, std::uint32_t c, double light) {
     std::uint8_t* p = &image.rgb[(std::size_t(py) * std::size_t(image.width) + std::size_t(px)) * 3];
     const int channels[3] = {int(c >> 16 & 0xFF), int(c >> 8 & 0xFF), int(c & 0xFF)};
     for (int i = 0; i < 3; ++i) p[i] = std::uint8_t(std::clamp(int(channels[i] * light + 0.5), 0, 255));
 }
 
-RgbImage blank_image(int width, int height, const std::uint8_t background[3]) {
-    RgbImage image;
+rgb_image blank_image(int width, int height, const std::uint8_t background[3]) {
+    rgb_image image;
     image.width = width;
     image.height = height;
     image.rgb.resize(std::size_t(width) * std::size_t(height) * 3);
@@ -28,13 +31,13 @@ RgbImage blank_image(int width, int height, const std::uint8_t background[3]) {
 }
 
 /// surface height of column (x, y) with wrap-around, -1 for an all-air column
-int surface_height(const DecodedMap& map, int x, int y) {
-    return 63 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
+int surface_height(const decoded_map& map, int x, int y) {
+    return DEPTH - 1 - top_solid_z(map, map_entry((x + SIZE) % SIZE, (y + SIZE) % SIZE));
 }
 
 /// One output pixel's share of the source along one axis: source pixels first ..
 /// first + weights.size() - 1 with integer weights that add up to the source length.
-struct Footprint {
+struct iso_footprint {
     int first = 0;
     std::vector<std::uint32_t> weights;
 };
@@ -43,11 +46,11 @@ struct Footprint {
 /// units of 1/dest of a source pixel, output pixel i covers [i * source, (i + 1) *
 /// source) and source pixel j covers [j * dest, (j + 1) * dest): the overlaps are
 /// whole numbers, so the averages are exact.
-std::vector<Footprint> footprints(int source, int dest) {
-    std::vector<Footprint> result(static_cast<std::size_t>(dest));
+std::vector<iso_footprint> footprints(int source, int dest) {
+    std::vector<iso_footprint> result(static_cast<std::size_t>(dest));
     for (int i = 0; i < dest; ++i) {
         const std::int64_t lo = std::int64_t(i) * source, hi = lo + source;
-        Footprint& f = result[std::size_t(i)];
+        iso_footprint& f = result[std::size_t(i)];
         f.first = int(lo / dest);
         for (std::int64_t j = f.first; j * dest < hi; ++j) {
             const std::int64_t overlap = std::min(hi, (j + 1) * dest) - std::max(lo, j * dest);
@@ -59,20 +62,20 @@ std::vector<Footprint> footprints(int source, int dest) {
 
 }  // namespace
 
-RgbImage fit_square(const RgbImage& image, int size, const std::uint8_t background[3]) {
-    RgbImage out = blank_image(size, size, background);
+rgb_image fit_square(const rgb_image& image, int size, const std::uint8_t background[3]) {
+    rgb_image out = blank_image(size, size, background);
     const int longer = std::max(image.width, image.height);
     if (longer == 0) return out;
     // The shorter side keeps the aspect ratio, rounded to whole pixels, at least one.
     const int width = std::max(1, int((std::int64_t(image.width) * size * 2 + longer) / (2 * longer)));
     const int height = std::max(1, int((std::int64_t(image.height) * size * 2 + longer) / (2 * longer)));
-    const std::vector<Footprint> across = footprints(image.width, width), down = footprints(image.height, height);
+    const std::vector<iso_footprint> across = footprints(image.width, width), down = footprints(image.height, height);
 
     // Rows first: sums over each output column's footprint, still unscaled.
     std::vector<std::uint64_t> rows(std::size_t(width) * std::size_t(image.height) * 3);
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < width; ++x) {
-            const Footprint& f = across[std::size_t(x)];
+            const iso_footprint& f = across[std::size_t(x)];
             std::uint64_t* sum = &rows[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 3];
             for (std::size_t k = 0; k < f.weights.size(); ++k) {
                 const std::uint8_t* p =
@@ -84,7 +87,7 @@ RgbImage fit_square(const RgbImage& image, int size, const std::uint8_t backgrou
     const int left = (size - width) / 2, top = (size - height) / 2;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const Footprint& f = down[std::size_t(y)];
+            const iso_footprint& f = down[std::size_t(y)];
             std::uint64_t sum[3] = {0, 0, 0};
             for (std::size_t k = 0; k < f.weights.size(); ++k) {
                 const std::uint64_t* r = &rows[((std::size_t(f.first) + k) * std::size_t(width) + std::size_t(x)) * 3];
@@ -96,8 +99,8 @@ RgbImage fit_square(const RgbImage& image, int size, const std::uint8_t backgrou
     return out;
 }
 
-RgbImage scale_image(const RgbImage& image, int factor) {
-    RgbImage out;
+rgb_image scale_image(const rgb_image& image, int factor) {
+    rgb_image out;
     out.width = image.width * factor;
     out.height = image.height * factor;
     out.rgb.resize(std::size_t(out.width) * std::size_t(out.height) * 3);
@@ -110,26 +113,26 @@ RgbImage scale_image(const RgbImage& image, int factor) {
     return out;
 }
 
-RgbImage render_top_view(const DecodedMap& map) {
+rgb_image render_top_view(const decoded_map& map) {
     static const std::uint8_t black[3] = {0, 0, 0};
-    RgbImage image = blank_image(SIZE, SIZE, black);
+    rgb_image image = blank_image(SIZE, SIZE, black);
     for (int y = 0; y < SIZE; ++y)
         for (int x = 0; x < SIZE; ++x) {
             const std::size_t entry = map_entry(x, y);
             const int top = top_solid_z(map, entry);
-            if (top == 64) continue;
+            if (top == DEPTH) continue;
             // A column that stands above its neighbours towards the light is lit,
             // one below them is in shade: each voxel of step changes the light by 12%.
-            const int h = 63 - top;
+            const int h = DEPTH - 1 - top;
             const int step = (h - surface_height(map, x - 1, y)) + (h - surface_height(map, x, y - 1));
             const double light = std::clamp(1.0 + 0.12 * step, 0.45, 1.6);
-            put_pixel(image, x, y, shown_color(map, entry, top), light);
+            put_pixel(image, x, y, shown_colour(map, entry, top), light);
         }
     return image;
 }
 
-RgbImage render_iso_view(const DecodedMap& map) {
-    RgbImage image = blank_image(ISO_WIDTH, ISO_HEIGHT, SKY);
+rgb_image render_iso_view(const decoded_map& map) {
+    rgb_image image = blank_image(ISO_WIDTH, ISO_HEIGHT, SKY);
     // Painter's order: far columns (small x + y) first, and within a column the
     // bottom voxel first, so nearer and higher voxels cover what they hide.
     for (int s = 0; s <= 2 * (SIZE - 1); ++s) {
@@ -146,9 +149,9 @@ RgbImage render_iso_view(const DecodedMap& map) {
             const std::uint64_t seen = solid & (open_up | open_x | open_y);
             const int px = x - y + SIZE - 1;
             const int base = s / 2;
-            for (int z = 63; z >= 0; --z) {
+            for (int z = DEPTH - 1; z >= 0; --z) {
                 if (!(seen >> z & 1)) continue;
-                const std::uint32_t c = shown_color(map, entry, z);
+                const std::uint32_t c = shown_colour(map, entry, z);
                 const int py = base + z * ISO_VOXEL_HEIGHT;
                 const bool lit_top = open_up >> z & 1;
                 put_pixel(image, px, py, c, lit_top ? 1.0 : 0.78);

@@ -2,21 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "mapfile/vxl_test_image.h"
+#include "tools/decoded_test_map.h"
 
 namespace {
 
-constexpr std::uint32_t GREEN = 0x8030D030, RED = 0x80D03030;
-
-DecodedMap decoded(const vxl_bytes& image) {
-    DecodedMap map;
-    std::string why;
-    EXPECT_TRUE(decode_map(image.data(), image.size(), &map, &why)) << why;
-    return map;
-}
-
 /// The pixel at (px, py) as 0xRRGGBB.
-std::uint32_t pixel(const RgbImage& image, int px, int py) {
+std::uint32_t pixel(const rgb_image& image, int px, int py) {
     const std::uint8_t* p = &image.rgb[(std::size_t(py) * std::size_t(image.width) + std::size_t(px)) * 3];
     return std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
 }
@@ -27,7 +18,7 @@ vxl_bytes ground(int z, std::uint32_t colour) {
 }
 
 TEST(TopView, FlatGroundShowsItsColourUnshaded) {
-    const RgbImage image = render_top_view(decoded(vxl_image_from([](std::size_t) { return ground(50, GREEN); })));
+    const rgb_image image = render_top_view(decoded(vxl_image_from([](std::size_t) { return ground(50, GREEN); })));
     ASSERT_EQ(image.width, 512);
     ASSERT_EQ(image.height, 512);
     EXPECT_EQ(pixel(image, 0, 0), 0x30D030u);
@@ -44,7 +35,7 @@ TEST(TopView, PixelsStandForColumnsAndReliefChangesTheLight) {
         if (k == vxl_record_number(300, 400)) return vxl_bytes(VXL_AIR_COLUMN, VXL_AIR_COLUMN + 4);
         return ground(50, GREEN);
     });
-    const RgbImage top = render_top_view(decoded(image));
+    const rgb_image top = render_top_view(decoded(image));
     const std::uint32_t lit = pixel(top, 20, 10);
     EXPECT_GT(lit >> 16, 0xD0u) << std::hex << lit;  // red, brightened
     EXPECT_LT(pixel(top, 21, 10) >> 8 & 0xFF, 0xD0u) << "in the peak's shade";
@@ -58,14 +49,14 @@ TEST(TopView, TopVoxelWithoutColourBorrowsTheNearestColourInItsColumn) {
     const vxl_bytes image = vxl_image({{vxl_record_number(1, 1), vxl_record({vxl_span(0, 0, 255, 0)})},
                                        {vxl_record_number(2, 1), vxl_record({vxl_span(1, 0, 255, 0),
                                                                              vxl_span(0, 5, 5, 5, {RED})})}});
-    const DecodedMap map = decoded(image);
-    EXPECT_EQ(shown_color(map, map_entry(1, 1), 0), 0x80808080u) << "no colour in the column: grey";
-    EXPECT_EQ(shown_color(map, map_entry(2, 1), 0), RED) << "nearest below";
-    EXPECT_EQ(shown_color(map, map_entry(2, 1), 9), RED) << "nearest above";
+    const decoded_map map = decoded(image);
+    EXPECT_EQ(shown_colour(map, map_entry(1, 1), 0), 0x80808080u) << "no colour in the column: grey";
+    EXPECT_EQ(shown_colour(map, map_entry(2, 1), 0), RED) << "nearest below";
+    EXPECT_EQ(shown_colour(map, map_entry(2, 1), 9), RED) << "nearest above";
 }
 
 TEST(IsoView, ColumnsStandWhereTheProjectionPutsThem) {
-    const RgbImage empty = render_iso_view(decoded(vxl_image()));
+    const rgb_image empty = render_iso_view(decoded(vxl_image()));
     ASSERT_EQ(empty.width, 1024);
     ASSERT_EQ(empty.height, 512 + 64 * ISO_VOXEL_HEIGHT);
     const std::uint32_t sky = pixel(empty, 0, 0);
@@ -76,7 +67,7 @@ TEST(IsoView, ColumnsStandWhereTheProjectionPutsThem) {
     // 100 - 40 + 511 and row (100 + 40) / 2, lit on top, darker on its sides.
     const vxl_bytes image =
         vxl_image({{vxl_record_number(100, 40), vxl_record({vxl_span(2, 0, 0, 0, {GREEN}), vxl_span(0, 64, 63, 1)})}});
-    const RgbImage iso = render_iso_view(decoded(image));
+    const rgb_image iso = render_iso_view(decoded(image));
     const int px = 100 - 40 + 511, py = (100 + 40) / 2;
     EXPECT_EQ(pixel(iso, px, py), 0x30D030u);
     EXPECT_EQ(pixel(iso, px + 1, py), 0x30D030u);
@@ -88,8 +79,8 @@ TEST(IsoView, ColumnsStandWhereTheProjectionPutsThem) {
 }
 
 /// A picture from rows of 0xRRGGBB pixels.
-RgbImage picture(const std::vector<std::vector<std::uint32_t>>& rows) {
-    RgbImage image;
+rgb_image picture(const std::vector<std::vector<std::uint32_t>>& rows) {
+    rgb_image image;
     image.height = int(rows.size());
     image.width = int(rows[0].size());
     for (const auto& row : rows)
@@ -98,7 +89,7 @@ RgbImage picture(const std::vector<std::vector<std::uint32_t>>& rows) {
     return image;
 }
 
-std::vector<std::vector<std::uint32_t>> pixels_of(const RgbImage& image) {
+std::vector<std::vector<std::uint32_t>> pixels_of(const rgb_image& image) {
     std::vector<std::vector<std::uint32_t>> rows(std::size_t(image.height));
     for (int y = 0; y < image.height; ++y)
         for (int x = 0; x < image.width; ++x) rows[std::size_t(y)].push_back(pixel(image, x, y));
@@ -143,12 +134,12 @@ TEST(FitSquare, EachPixelIsTheExactAverageOfTheAreaItCovers) {
 }
 
 TEST(FitSquare, ViewsBecomeThumbnailsOfTheAskedSize) {
-    const DecodedMap map =
+    const decoded_map map =
         decoded(vxl_image_from([](std::size_t k) { return ground(20 + int(k % 7), k % 3 ? GREEN : RED); }));
-    const RgbImage top = render_top_view(map), iso = render_iso_view(map);
+    const rgb_image top = render_top_view(map), iso = render_iso_view(map);
     for (int size : {THUMBNAIL_MIN, 100, 512, 700}) {
         SCOPED_TRACE(size);
-        const RgbImage a = fit_square(top, size, PREVIEW_SKY), b = fit_square(iso, size, PREVIEW_SKY);
+        const rgb_image a = fit_square(top, size, PREVIEW_SKY), b = fit_square(iso, size, PREVIEW_SKY);
         EXPECT_EQ(a.width, size);
         EXPECT_EQ(a.height, size);
         EXPECT_EQ(b.width, size);
@@ -157,7 +148,7 @@ TEST(FitSquare, ViewsBecomeThumbnailsOfTheAskedSize) {
         EXPECT_EQ(pixel(b, size / 2, 0), 0x1C2430u);
         EXPECT_EQ(pixel(b, size / 2, size - 1), 0x1C2430u);
         // Averaging keeps the picture's mean colour, up to rounding.
-        auto mean_green = [](const RgbImage& image) {
+        auto mean_green = [](const rgb_image& image) {
             double sum = 0;
             for (std::size_t i = 1; i < image.rgb.size(); i += 3) sum += image.rgb[i];
             return sum / double(image.width * image.height);
@@ -168,12 +159,12 @@ TEST(FitSquare, ViewsBecomeThumbnailsOfTheAskedSize) {
 }
 
 TEST(ScaleImage, EveryPixelBecomesABlock) {
-    const RgbImage scaled = scale_image(picture({{0x102030, 0x405060}}), 3);
+    const rgb_image scaled = scale_image(picture({{0x102030, 0x405060}}), 3);
     EXPECT_EQ(pixels_of(scaled), (std::vector<std::vector<std::uint32_t>>(
                                      3, {0x102030, 0x102030, 0x102030, 0x405060, 0x405060, 0x405060})));
-    const RgbImage iso = render_iso_view(decoded(vxl_image()));
+    const rgb_image iso = render_iso_view(decoded(vxl_image()));
     EXPECT_EQ(scale_image(iso, 1).rgb, iso.rgb);
-    const RgbImage big = scale_image(iso, SCALE_MAX);
+    const rgb_image big = scale_image(iso, SCALE_MAX);
     EXPECT_EQ(big.width, 1024 * SCALE_MAX);
     EXPECT_EQ(big.height, 640 * SCALE_MAX);
 }

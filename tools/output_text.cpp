@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t* code) {
+std::size_t utf8_sequence(std::string_view text, std::size_t at, std::uint32_t* code) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(at);
     if (lead < 0x80) {
@@ -26,6 +26,12 @@ std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t
     return length;
 }
 
+const char* escape_of(std::span<const character_escape> escapes, std::uint32_t code) {
+    for (const character_escape& e : escapes)
+        if (e.code == code) return e.text;
+    return nullptr;
+}
+
 namespace {
 
 /// A character that must not reach a terminal or a log as it is.
@@ -34,22 +40,20 @@ bool unsafe_character(std::uint32_t code) {
            (code >= 0x2028 && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
 }
 
+/// The bytes the shell's $'...' writes by letter; it writes all others in octal.
+constexpr character_escape SHELL_ESCAPES[] = {
+    {'\a', "\\a"}, {'\b', "\\b"}, {'\t', "\\t"}, {'\n', "\\n"}, {'\v', "\\v"}, {'\f', "\\f"}, {'\r', "\\r"},
+};
+
 /// One byte as the shell's $'...' writes it.
 void append_escape(std::string& out, unsigned char c) {
-    switch (c) {
-        case '\a': out += "\\a"; return;
-        case '\b': out += "\\b"; return;
-        case '\t': out += "\\t"; return;
-        case '\n': out += "\\n"; return;
-        case '\v': out += "\\v"; return;
-        case '\f': out += "\\f"; return;
-        case '\r': out += "\\r"; return;
-        default: {
-            char octal[5];
-            std::snprintf(octal, sizeof octal, "\\%03o", c);
-            out += octal;
-        }
+    if (const char* letter = escape_of(SHELL_ESCAPES, c)) {
+        out += letter;
+        return;
     }
+    char octal[5];
+    std::snprintf(octal, sizeof octal, "\\%03o", c);
+    out += octal;
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
 
 /// name as it stands when every byte is safe to show; otherwise quoted for a POSIX
 /// shell: in '...', with the unsafe bytes as $'\n', $'\t', $'\033', ... escapes
@@ -25,7 +27,17 @@ bool is_utf8(const std::string& text);
 /// Length of the valid UTF-8 sequence at text[at] (at < text.size()), with its
 /// code point in *code; 0 when the byte there starts none (a stray or cut byte,
 /// an overlong form, a surrogate, a value past U+10FFFF).
-std::size_t utf8_sequence(const std::string& text, std::size_t at, std::uint32_t* code);
+std::size_t utf8_sequence(std::string_view text, std::size_t at, std::uint32_t* code);
+
+/// A character and the text that stands for it in one kind of output (a shell's
+/// $'...', a JSON string, HTML).
+struct character_escape {
+    std::uint32_t code;
+    const char* text;
+};
+
+/// the text that escapes gives for code, or null when it gives none
+const char* escape_of(std::span<const character_escape> escapes, std::uint32_t code);
 
 /// the bytes of text in lower-case hexadecimal, two digits each
 std::string hex_bytes(const std::string& text);

@@ -27,7 +27,7 @@ std::vector<std::string> text_chunks(const std::vector<std::uint8_t>& png) {
 }
 
 TEST(PngFile, EncodesThePixelsAndNamesTheToolThatMadeThem) {
-    RgbImage image;
+    rgb_image image;
     image.width = 3;
     image.height = 2;
     image.rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 250, 251, 252, 0, 0, 0, 255, 128, 64};

@@ -14,7 +14,7 @@ constexpr png_alloc_size_t CHUNK_MALLOC_MAX = 8u << 20;
 constexpr png_uint_32 CHUNK_CACHE_MAX = 1000;
 
 /// What the libpng callbacks share with their caller.
-struct PngSession {
+struct png_session {
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;
     std::size_t offset = 0;
@@ -24,7 +24,7 @@ struct PngSession {
 };
 
 void on_error(png_structp png, png_const_charp message) {
-    auto* session = static_cast<PngSession*>(png_get_error_ptr(png));
+    auto* session = static_cast<png_session*>(png_get_error_ptr(png));
     if (session->reason.empty()) session->reason = message;
     png_longjmp(png, 1);
 }
@@ -32,7 +32,7 @@ void on_error(png_structp png, png_const_charp message) {
 void on_warning(png_structp, png_const_charp) {}
 
 void read_bytes(png_structp png, png_bytep into, png_size_t size) {
-    auto* session = static_cast<PngSession*>(png_get_io_ptr(png));
+    auto* session = static_cast<png_session*>(png_get_io_ptr(png));
     if (size > session->length - session->offset) {
         session->cut_short = true;
         png_error(png, "the file ends early");
@@ -42,7 +42,7 @@ void read_bytes(png_structp png, png_bytep into, png_size_t size) {
 }
 
 void append_bytes(png_structp png, png_bytep data, png_size_t size) {
-    std::vector<std::uint8_t>* out = static_cast<PngSession*>(png_get_io_ptr(png))->out;
+    std::vector<std::uint8_t>* out = static_cast<png_session*>(png_get_io_ptr(png))->out;
     out->insert(out->end(), data, data + size);
 }
 
@@ -51,7 +51,7 @@ void flush_nothing(png_structp) {}
 /// The decoding proper, into rows that the caller made for want_width x
 /// want_height pixels of the layout. libpng leaves by longjmp on failure, so
 /// nothing with a destructor lives between setjmp and the last libpng call.
-bool run_decoder(PngSession* session, PngLayout layout, int want_width, int want_height, png_bytepp rows,
+bool run_decoder(png_session* session, png_layout layout, int want_width, int want_height, png_bytepp rows,
                  bool* had_colour) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, session, on_error, on_warning);
     if (!png) return false;
@@ -77,7 +77,7 @@ bool run_decoder(PngSession* session, PngLayout layout, int want_width, int want
     const bool has_alpha = (colour_type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
 
     png_set_expand(png);  // palette to RGB, grey below 8 bits to 8, tRNS to alpha
-    if (layout == PngLayout::grey_alpha16) {
+    if (layout == png_layout::grey_alpha16) {
         png_set_expand_16(png);
         // Luminance for colour pixels; grey ones (red = green = blue) pass unchanged.
         if (colour_type & PNG_COLOR_MASK_COLOR) png_set_rgb_to_gray(png, PNG_ERROR_ACTION_NONE, -1, -1);
@@ -89,20 +89,20 @@ bool run_decoder(PngSession* session, PngLayout layout, int want_width, int want
     }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    const std::size_t channels = layout == PngLayout::grey_alpha16 ? 2 : 3;
-    const std::size_t sample_bytes = layout == PngLayout::grey_alpha16 ? 2 : 1;
+    const std::size_t channels = layout == png_layout::grey_alpha16 ? 2 : 3;
+    const std::size_t sample_bytes = layout == png_layout::grey_alpha16 ? 2 : 1;
     const std::size_t row_bytes = std::size_t(width) * channels * sample_bytes;
     if (png_get_channels(png, info) != channels || png_get_rowbytes(png, info) != row_bytes)
         png_error(png, "libpng gave an unexpected pixel layout");
 
     png_read_image(png, rows);
     png_read_end(png, nullptr);
-    if (layout == PngLayout::grey_alpha16) *had_colour = png_get_rgb_to_gray_status(png) != 0;
+    if (layout == png_layout::grey_alpha16) *had_colour = png_get_rgb_to_gray_status(png) != 0;
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
 }
 
-bool run_encoder(PngSession* session, int width, int height, int channels, png_bytepp rows) {
+bool run_encoder(png_session* session, int width, int height, int channels, png_bytepp rows, const char* software) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, session, on_error, on_warning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -114,6 +114,13 @@ bool run_encoder(PngSession* session, int width, int height, int channels, png_b
     png_set_write_fn(png, session, append_bytes, flush_nothing);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, types[channels - 1], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_text text{};  // PNG's registered keyword for the program that made the picture
+    if (software) {
+        text.compression = PNG_TEXT_COMPRESSION_NONE;
+        text.key = const_cast<png_charp>("Software");
+        text.text = const_cast<png_charp>(software);
+        png_set_text(png, info, &text, 1);
+    }
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -123,9 +130,9 @@ bool run_encoder(PngSession* session, int width, int height, int channels, png_b
 
 }  // namespace
 
-bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, int want_width, int want_height,
-                PngPixels* pixels, std::string* reason) {
-    *pixels = PngPixels{};
+bool decode_png(const std::uint8_t* data, std::size_t length, png_layout layout, int want_width, int want_height,
+                png_pixels* pixels, std::string* reason) {
+    *pixels = png_pixels{};
     if (length < 8 || png_sig_cmp(data, 0, 8) != 0) {
         *reason = "not a PNG file";
         return false;
@@ -134,7 +141,7 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
     const std::size_t pixel_count = std::size_t(want_width) * std::size_t(want_height);
     std::uint8_t* target = nullptr;
     std::size_t row_bytes = 0;
-    if (layout == PngLayout::grey_alpha16) {
+    if (layout == png_layout::grey_alpha16) {
         pixels->samples.resize(pixel_count * 2);
         target = reinterpret_cast<std::uint8_t*>(pixels->samples.data());
         row_bytes = std::size_t(want_width) * 4;
@@ -146,7 +153,7 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
     std::vector<png_bytep> rows(static_cast<std::size_t>(want_height));
     for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = target + y * row_bytes;
 
-    PngSession session;
+    png_session session;
     session.data = data;
     session.length = length;
     bool had_colour = false;
@@ -161,7 +168,7 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
         }
         return true;
     }
-    *pixels = PngPixels{};
+    *pixels = png_pixels{};
     if (session.cut_short)
         *reason = "the PNG file is cut short";
     else if (!session.reason.empty())
@@ -172,14 +179,14 @@ bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, 
 }
 
 bool encode_png_pixels(int width, int height, int channels, const std::uint8_t* pixels,
-                       std::vector<std::uint8_t>* png, std::string* reason) {
+                       std::vector<std::uint8_t>* png, std::string* reason, const char* software) {
     std::vector<png_bytep> rows(static_cast<std::size_t>(height));
     const std::size_t row_bytes = std::size_t(width) * std::size_t(channels);
     for (int y = 0; y < height; ++y) rows[std::size_t(y)] = const_cast<png_bytep>(pixels + std::size_t(y) * row_bytes);
     png->clear();
-    PngSession session;
+    png_session session;
     session.out = png;
-    if (channels >= 1 && channels <= 3 && run_encoder(&session, width, height, channels, rows.data())) return true;
+    if (channels >= 1 && channels <= 3 && run_encoder(&session, width, height, channels, rows.data(), software)) return true;
     *reason = session.reason.empty() ? "libpng could not start" : session.reason;
     return false;
 }

@@ -12,13 +12,13 @@
 #include <vector>
 
 /// The layouts a reader can ask for.
-enum class PngLayout {
+enum class png_layout {
     grey_alpha16,  // two 16-bit samples per pixel, grey then alpha (opaque where the file has none)
     rgb8,          // three 8-bit samples per pixel; alpha is dropped, grey repeated
 };
 
 /// A decoded picture, rows top to bottom.
-struct PngPixels {
+struct png_pixels {
     int width = 0;
     int height = 0;
     std::vector<std::uint16_t> samples;  // grey_alpha16: grey, alpha per pixel
@@ -30,10 +30,11 @@ struct PngPixels {
 /// want_width x want_height pixels is refused before its rows are read. Returns
 /// false with a one-line reason (not a PNG, its size, cut short, libpng's reason
 /// for a damaged file) in *reason.
-bool decode_png(const std::uint8_t* data, std::size_t length, PngLayout layout, int want_width, int want_height,
-                PngPixels* pixels, std::string* reason);
+bool decode_png(const std::uint8_t* data, std::size_t length, png_layout layout, int want_width, int want_height,
+                png_pixels* pixels, std::string* reason);
 
 /// Encodes 8-bit pixels of 1 (grey), 2 (grey, alpha) or 3 (RGB) samples each,
-/// rows top to bottom, as a PNG into *png. Returns false with libpng's reason.
+/// rows top to bottom, as a PNG into *png, with a tEXt chunk "Software" holding
+/// software when it is given. Returns false with libpng's reason.
 bool encode_png_pixels(int width, int height, int channels, const std::uint8_t* pixels,
-                       std::vector<std::uint8_t>* png, std::string* reason);
+                       std::vector<std::uint8_t>* png, std::string* reason, const char* software = nullptr);

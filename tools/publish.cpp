@@ -12,6 +12,7 @@
 #include "mapfile/read_file.h"
 #include "mapfile/safe_write.h"
 #include "mapfile/vxl_loader.h"
+#include "tools/command_line.h"
 #include "tools/decoded_map.h"
 #include "tools/gallery.h"
 #include "tools/map_info.h"
@@ -24,34 +25,22 @@
 
 namespace {
 
-void complain(const std::string& what, const std::string& why) {
-    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
-}
-
 /// A map's records read from its file and decoded.
-struct LoadedMap {
-    VxlFileImage image;
+struct loaded_map {
+    vxl_input_image image;
     const std::uint8_t* data = nullptr;
     std::size_t length = 0;  // the records: bytes after them, which readers ignore, are left out
-    DecodedMap map;
-    MapInfo info;
+    decoded_map map;
+    map_info info;
 };
 
 /// Reads and decodes path (no further than its records need); on failure
 /// complains with the system's or the loader's reason and returns false.
-bool load_map(const std::string& path, LoadedMap* loaded) {
-    const VxlLoadResult result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &loaded->image);
-    if (result.read_failed) {
-        complain(path, result.reason);
-        return false;
-    }
-    std::string why = result.reason;
-    if (!result.ok || !decode_map(loaded->image.bytes.get(), result.record_bytes, &loaded->map, &why)) {
-        complain(path, "invalid: " + why);
-        return false;
-    }
+bool load_map(const std::string& path, loaded_map* loaded) {
+    std::uint64_t record_bytes = 0;
+    if (!read_map_records(path, &loaded->image, &loaded->map, &record_bytes)) return false;
     loaded->data = loaded->image.bytes.get();
-    loaded->length = result.record_bytes;
+    loaded->length = std::size_t(record_bytes);
     loaded->info = summarize_map(loaded->map);
     return true;
 }
@@ -64,7 +53,7 @@ bool write_file(const std::string& path, const std::string& bytes) {
     return false;
 }
 
-bool write_page(const std::string& path, const MapPageInput& input, const LoadedMap& loaded) {
+bool write_page(const std::string& path, const map_page_input& input, const loaded_map& loaded) {
     std::string html, why;
     if (!build_map_page(input, loaded.map, loaded.info, &html, &why)) {
         complain(path, why);
@@ -92,13 +81,13 @@ bool exists(const std::string& path) {
 }
 
 /// a map of the gallery and what it needs written
-struct GalleryMap {
-    LoadedMap loaded;
+struct gallery_map {
+    loaded_map loaded;
     bool given = false;  // named on the command line: all its files are written
 };
 
-bool write_gallery_files(const std::string& dir, const std::string& name, GalleryMap& entry) {
-    const LoadedMap& loaded = entry.loaded;
+bool write_gallery_files(const std::string& dir, const std::string& name, gallery_map& entry) {
+    const loaded_map& loaded = entry.loaded;
     const std::string page = dir + "/" + gallery_page_path(name), thumb = dir + "/" + gallery_thumbnail_path(name);
     if (entry.given) {
         const std::string copy = dir + "/" + gallery_map_path(name);
@@ -106,7 +95,7 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
         if (!safe_write_file(copy.c_str(), loaded.data, loaded.length, &why)) return complain(copy, why), false;
     }
     if (entry.given || !exists(page)) {
-        MapPageInput input;
+        map_page_input input;
         input.name = name;
         input.file_name = name + ".vxl";
         input.data = loaded.data;
@@ -115,7 +104,7 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
         if (!write_page(page, input, loaded)) return false;
     }
     if (entry.given || !exists(thumb)) {
-        const RgbImage image = fit_square(render_top_view(loaded.map), GALLERY_THUMBNAIL_SIZE, PREVIEW_SKY);
+        const rgb_image image = fit_square(render_top_view(loaded.map), GALLERY_THUMBNAIL_SIZE, PREVIEW_SKY);
         std::string why;
         if (!write_png(thumb.c_str(), image, &why)) return complain(thumb, why), false;
     }
@@ -125,9 +114,9 @@ bool write_gallery_files(const std::string& dir, const std::string& name, Galler
 }  // namespace
 
 int write_page_command(const std::string& map_path, const std::string& output) {
-    LoadedMap loaded;
+    loaded_map loaded;
     if (!load_map(map_path, &loaded)) return VXLTOOL_TROUBLE;
-    MapPageInput input;
+    map_page_input input;
     input.name = map_name_of(map_path);
     input.file_name = input.name + ".vxl";
     input.data = loaded.data;
@@ -148,7 +137,7 @@ int write_page_command(const std::string& map_path, const std::string& output) {
 int write_gallery_command(const std::vector<std::string>& map_paths, const std::string& dir,
                           const std::string& title) {
     // Every map given is read and checked before anything is written.
-    std::map<std::string, GalleryMap> maps;
+    std::map<std::string, gallery_map> maps;
     std::map<std::string, std::string> given_as;
     bool all_good = true;
     for (const std::string& path : map_paths) {
@@ -158,7 +147,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
             return VXLTOOL_TROUBLE;
         }
         given_as[name] = path;
-        GalleryMap& entry = maps[name];
+        gallery_map& entry = maps[name];
         entry.given = true;
         all_good = load_map(path, &entry.loaded) && all_good;
     }
@@ -182,7 +171,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
     std::size_t left_out = 0;
     for (const std::string& name : earlier) {
         if (maps.count(name)) continue;
-        GalleryMap entry;
+        gallery_map entry;
         if (!load_map(dir + "/" + gallery_map_path(name), &entry.loaded)) {
             std::fprintf(stderr, "vxltool: %s: left out of the index\n", (dir + "/" + gallery_map_path(name)).c_str());
             ++left_out;
@@ -191,7 +180,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
         maps.emplace(name, std::move(entry));
     }
 
-    std::vector<GalleryEntry> entries;
+    std::vector<gallery_entry> entries;
     for (auto& [name, entry] : maps) {
         if (!write_gallery_files(dir, name, entry)) return VXLTOOL_NEGATIVE;
         if (entry.given) std::printf("%s: %s, its page and thumbnail\n", name.c_str(), gallery_map_path(name).c_str());
@@ -207,4 +196,46 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
     std::printf("%s: %zu %s, %zu new or updated\n", index.c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
                 map_paths.size());
     return VXLTOOL_OK;
+}
+
+const char* const PAGE_USAGE =
+    "usage: vxltool page MAP -o PAGE.html\n"
+    "\n"
+    "Writes one self-contained web page for a map: a 3D view to turn, pan and zoom\n"
+    "with mouse, touch or keys, the view from above, the map's figures and a link\n"
+    "that downloads the map itself. Everything is inside the file: it works opened\n"
+    "from disk with no connection. The page is replaced whole, or left as it was.\n"
+    "exit status: 0 written; 1 the page could not be written; 2 usage error, or the\n"
+    "map cannot be read or is not valid.\n";
+
+const char* const GALLERY_USAGE =
+    "usage: vxltool gallery [MAP...] -o DIR [--title TEXT]\n"
+    "\n"
+    "Writes a gallery of maps into folder DIR (made if missing): DIR/index.html, a\n"
+    "grid of thumbnails with each map's name and figures that can be filtered by\n"
+    "name and sorted, and for each map a copy in DIR/maps/NAME.vxl, its page in\n"
+    "DIR/pages/NAME.html (as 'vxltool page' writes it) and its thumbnail in\n"
+    "DIR/thumbs/NAME.png. NAME is the map's file name without '.vxl'. It all works\n"
+    "opened from disk. --title names the index page (default: Maps).\n"
+    "Running it again adds or updates the maps given and keeps the others in\n"
+    "DIR/maps/ in the index; it never deletes a file. Without MAP it rebuilds the\n"
+    "index. Every map is checked first: nothing is written unless all are valid.\n"
+    "exit status: 0 written; 1 a file could not be written; 2 usage error, or a map\n"
+    "cannot be read or is not valid.\n";
+
+int run_page(int argc, char** argv) {
+    command_arguments args;
+    if (const auto done = start_command(argc, argv, "page", PAGE_USAGE, {"-o"}, &args)) return *done;
+    if (args.files.size() != 1) return usage_error("page", "needs exactly one MAP");
+    if (args.output.empty()) return usage_error("page", "no output given: -o PAGE.html");
+    return write_page_command(args.files[0], args.output);
+}
+
+int run_gallery(int argc, char** argv) {
+    command_arguments args;
+    if (const auto done = start_command(argc, argv, "gallery", GALLERY_USAGE, {"-o", "--title"}, &args))
+        return *done;
+    if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
+    if (args.title && args.title->empty()) return usage_error("gallery", "--title needs a text");
+    return write_gallery_command(args.files, args.output, args.title.value_or("Maps"));
 }

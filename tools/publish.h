@@ -7,6 +7,17 @@
 #include <string>
 #include <vector>
 
+/// Usage texts, for `vxltool COMMAND --help`.
+extern const char* const PAGE_USAGE;
+extern const char* const GALLERY_USAGE;
+
+/// `vxltool page MAP -o PAGE.html`: argv[1] is "page". Returns the exit status.
+int run_page(int argc, char** argv);
+
+/// `vxltool gallery [MAP...] -o DIR [--title TEXT]`: argv[1] is "gallery".
+/// Returns the exit status.
+int run_gallery(int argc, char** argv);
+
 /// Writes the page of the map at map_path to output. Returns the exit status.
 int write_page_command(const std::string& map_path, const std::string& output);
 

@@ -3,18 +3,19 @@
 #include <cstring>
 #include <map>
 
+#include "platform/byte_order.h"
+#include "tools/vox_scene_graph.h"
+
 namespace {
 
-constexpr int WRITTEN_VERSION = 150;
 constexpr std::size_t CHUNK_HEADER_BYTES = 12;  // id, content bytes, children bytes
-constexpr int MAX_SCENE_DEPTH = 256;            // nodes from the root to a shape
 constexpr std::int64_t MAX_TRANSLATION = 1 << 24;
 
 // ---- reading
 
 /// A window of the image with checked little-endian reads. A read past the end
 /// fails and sets the reason once; later reads keep failing.
-struct Reader {
+struct vox_reader {
     const std::uint8_t* at;
     const std::uint8_t* end;
     std::string* reason;
@@ -29,8 +30,7 @@ struct Reader {
     }
     bool i32(std::int32_t* value) {
         if (left() < 4) return fail("cut short");
-        std::uint32_t v = std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
-                          std::uint32_t(at[3]) << 24;
+        const std::uint32_t v = get_u32_le(at);
         std::memcpy(value, &v, 4);
         at += 4;
         return true;
@@ -57,18 +57,6 @@ struct Reader {
         }
         return true;
     }
-};
-
-enum class NodeKind { transform, group, shape };
-
-struct Node {
-    NodeKind kind;
-    std::vector<std::int32_t> children;  // transform: one; group: any; shape: none
-    std::int32_t model = -1;             // shape only
-    std::int32_t layer = -1;             // transform only
-    bool hidden = false;
-    VoxRotation rotation;
-    std::int64_t translation[3] = {0, 0, 0};
 };
 
 bool is_hidden(const std::map<std::string, std::string>& attributes) {
@@ -104,7 +92,7 @@ bool parse_translation(const std::string& text, std::int64_t t[3]) {
 /// "_r": one byte. Bits 0-1 give the column of row 0's entry, bits 2-3 that of
 /// row 1 (row 2 takes the remaining one), bits 4-6 the signs of rows 0-2 (set
 /// for -1).
-bool parse_rotation(const std::string& text, VoxRotation* r) {
+bool parse_rotation(const std::string& text, vox_rotation* r) {
     const char* s = text.c_str();
     std::int64_t bits = 0;
     if (!parse_integer(s, &bits) || *s != '\0' || bits < 0 || bits > 127) return false;
@@ -115,14 +103,14 @@ bool parse_rotation(const std::string& text, VoxRotation* r) {
     return true;
 }
 
-bool read_transform(Reader& r, Node* node) {
+bool read_transform(vox_reader& r, vox_node* node) {
     std::map<std::string, std::string> attributes, frame;
     std::int32_t child = 0, reserved = 0, layer = 0, frames = 0;
     if (!r.dict(&attributes) || !r.i32(&child) || !r.i32(&reserved) || !r.i32(&layer) || !r.i32(&frames))
         return false;
     if (frames < 1) return r.fail("a transform has no frame");
     if (!r.dict(&frame)) return false;  // the first frame is what the editor shows at rest
-    node->kind = NodeKind::transform;
+    node->kind = vox_node_kind::transform;
     node->children = {child};
     node->layer = layer;
     node->hidden = is_hidden(attributes);
@@ -133,12 +121,12 @@ bool read_transform(Reader& r, Node* node) {
     return true;
 }
 
-bool read_group(Reader& r, Node* node) {
+bool read_group(vox_reader& r, vox_node* node) {
     std::map<std::string, std::string> attributes;
     std::int32_t n = 0;
     if (!r.dict(&attributes) || !r.i32(&n)) return false;
     if (n < 0 || std::size_t(n) > r.left() / 4) return r.fail("a group claims more children than fit");
-    node->kind = NodeKind::group;
+    node->kind = vox_node_kind::group;
     node->hidden = is_hidden(attributes);
     node->children.resize(std::size_t(n));
     for (std::int32_t& child : node->children)
@@ -146,24 +134,17 @@ bool read_group(Reader& r, Node* node) {
     return true;
 }
 
-bool read_shape(Reader& r, Node* node) {
+bool read_shape(vox_reader& r, vox_node* node) {
     std::map<std::string, std::string> attributes, model_attributes;
     std::int32_t n = 0;
     if (!r.dict(&attributes) || !r.i32(&n)) return false;
     if (n < 1) return r.fail("a shape has no model");
-    node->kind = NodeKind::shape;
+    node->kind = vox_node_kind::shape;
     node->hidden = is_hidden(attributes);
     return r.i32(&node->model) && r.dict(&model_attributes);  // later models are animation frames
 }
 
-/// Everything the chunks say before the scene graph is walked.
-struct Chunks {
-    std::map<std::int32_t, Node> nodes;
-    std::map<std::int32_t, bool> hidden_layers;
-    bool has_palette = false;
-};
-
-bool read_model(Reader& size_chunk, Reader& voxel_chunk, VoxModel* model) {
+bool read_model(vox_reader& size_chunk, vox_reader& voxel_chunk, vox_model* model) {
     std::int32_t s[3], n = 0;
     for (int i = 0; i < 3; ++i) {
         if (!size_chunk.i32(&s[i])) return false;
@@ -192,7 +173,7 @@ bool read_model(Reader& size_chunk, Reader& voxel_chunk, VoxModel* model) {
 
 /// Reads the children of MAIN. Chunks of other kinds (materials, cameras, notes)
 /// are skipped.
-bool read_chunks(Reader& main, VoxScene* scene, Chunks* chunks) {
+bool read_chunks(vox_reader& main, vox_scene* scene, vox_chunks* chunks) {
     while (main.left() > 0) {
         if (main.left() < CHUNK_HEADER_BYTES) return main.fail("a chunk header is cut short");
         char id[5] = {0};
@@ -203,7 +184,7 @@ bool read_chunks(Reader& main, VoxScene* scene, Chunks* chunks) {
         main.i32(&children);
         if (content < 0 || children < 0 || std::size_t(content) + std::size_t(children) > main.left())
             return main.fail(std::string("chunk '") + id + "' runs past the end of its parent");
-        Reader chunk{main.at, main.at + content, main.reason, "chunk"};
+        vox_reader chunk{main.at, main.at + content, main.reason, "chunk"};
         main.at += std::size_t(content) + std::size_t(children);
         const std::string kind = id;
         if (kind == "SIZE") {
@@ -218,9 +199,9 @@ bool read_chunks(Reader& main, VoxScene* scene, Chunks* chunks) {
             if (voxel_content < 0 || voxel_children < 0 ||
                 std::size_t(voxel_content) + std::size_t(voxel_children) > main.left())
                 return main.fail("chunk 'XYZI' runs past the end of its parent");
-            Reader voxels{main.at, main.at + voxel_content, main.reason, "XYZI"};
+            vox_reader voxels{main.at, main.at + voxel_content, main.reason, "XYZI"};
             main.at += std::size_t(voxel_content) + std::size_t(voxel_children);
-            VoxModel model;
+            vox_model model;
             if (!read_model(chunk, voxels, &model)) return false;
             scene->models.push_back(model);
         } else if (kind == "XYZI") {
@@ -240,7 +221,7 @@ bool read_chunks(Reader& main, VoxScene* scene, Chunks* chunks) {
             if (!chunk.i32(&node_id)) return false;
             if (node_id < 0) return chunk.fail("negative node id");
             if (chunks->nodes.count(node_id)) return chunk.fail("node " + std::to_string(node_id) + " given twice");
-            Node node{};
+            vox_node node{};
             const bool ok = kind == "nTRN"   ? read_transform(chunk, &node)
                             : kind == "nGRP" ? read_group(chunk, &node)
                                              : read_shape(chunk, &node);
@@ -257,131 +238,16 @@ bool read_chunks(Reader& main, VoxScene* scene, Chunks* chunks) {
     return true;
 }
 
-/// Rotation a * b.
-VoxRotation compose(const VoxRotation& a, const VoxRotation& b) {
-    VoxRotation r;
-    for (int row = 0; row < 3; ++row) {
-        r.axis[row] = b.axis[a.axis[row]];
-        r.sign[row] = a.sign[row] * b.sign[a.axis[row]];
-    }
-    return r;
-}
-
-void rotate(const VoxRotation& r, const std::int64_t v[3], std::int64_t out[3]) {
-    for (int row = 0; row < 3; ++row) out[row] = r.sign[row] * v[r.axis[row]];
-}
-
-/// Walks the tree from node 0 and lists an instance for every shape the editor
-/// shows. A node reached a second time (a cycle or a shared child) is malformed.
-bool walk_scene(const Chunks& chunks, VoxScene* scene, std::string* reason) {
-    struct Step {
-        std::int32_t node;
-        int depth;
-        VoxRotation rotation;
-        std::int64_t translation[3];
-    };
-    std::map<std::int32_t, bool> seen;
-    std::vector<Step> stack{{0, 0, {}, {0, 0, 0}}};
-    while (!stack.empty()) {
-        const Step step = stack.back();
-        stack.pop_back();
-        const auto it = chunks.nodes.find(step.node);
-        if (it == chunks.nodes.end()) {
-            *reason = "scene graph: node " + std::to_string(step.node) + " is missing";
-            return false;
-        }
-        if (seen[step.node]) {
-            *reason = "scene graph: node " + std::to_string(step.node) + " is reached twice (a cycle or a shared node)";
-            return false;
-        }
-        seen[step.node] = true;
-        if (step.depth > MAX_SCENE_DEPTH) {
-            *reason = "scene graph: nested deeper than " + std::to_string(MAX_SCENE_DEPTH) + " nodes";
-            return false;
-        }
-        const Node& node = it->second;
-        if (node.hidden) continue;
-        if (node.kind == NodeKind::transform) {
-            if (auto layer = chunks.hidden_layers.find(node.layer); layer != chunks.hidden_layers.end() && layer->second)
-                continue;
-            Step next{node.children[0], step.depth + 1, compose(step.rotation, node.rotation), {0, 0, 0}};
-            rotate(step.rotation, node.translation, next.translation);
-            for (int i = 0; i < 3; ++i) next.translation[i] += step.translation[i];
-            stack.push_back(next);
-        } else if (node.kind == NodeKind::group) {
-            for (auto child = node.children.rbegin(); child != node.children.rend(); ++child)
-                stack.push_back(Step{*child, step.depth + 1, step.rotation,
-                                     {step.translation[0], step.translation[1], step.translation[2]}});
-        } else {
-            if (node.model < 0 || std::size_t(node.model) >= scene->models.size()) {
-                *reason = "scene graph: shape node " + std::to_string(step.node) + " refers to model " +
-                          std::to_string(node.model) + ", and the file has " + std::to_string(scene->models.size());
-                return false;
-            }
-            VoxInstance instance;
-            instance.model = std::size_t(node.model);
-            instance.rotation = step.rotation;
-            for (int i = 0; i < 3; ++i) instance.translation[i] = step.translation[i];
-            scene->instances.push_back(instance);
-        }
-    }
-    return true;
-}
-
-// ---- writing
-
-void put_i32(std::vector<std::uint8_t>& out, std::int64_t value) {
-    const auto v = std::uint32_t(std::int32_t(value));
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(std::uint8_t(v >> shift));
-}
-
-void put_text(std::vector<std::uint8_t>& out, const std::string& text) {
-    put_i32(out, std::int64_t(text.size()));
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-void put_dict(std::vector<std::uint8_t>& out, const std::vector<std::pair<std::string, std::string>>& entries) {
-    put_i32(out, std::int64_t(entries.size()));
-    for (const auto& [key, value] : entries) put_text(out, key), put_text(out, value);
-}
-
-void put_chunk(std::vector<std::uint8_t>& out, const char id[4], const std::vector<std::uint8_t>& content) {
-    out.insert(out.end(), id, id + 4);
-    put_i32(out, std::int64_t(content.size()));
-    put_i32(out, 0);
-    out.insert(out.end(), content.begin(), content.end());
-}
-
-void put_transform(std::vector<std::uint8_t>& out, int id, int child, const std::string& name,
-                   const std::int64_t* translation) {
-    std::vector<std::uint8_t> c;
-    put_i32(c, id);
-    if (name.empty())
-        put_dict(c, {});
-    else
-        put_dict(c, {{"_name", name}});
-    put_i32(c, child);
-    put_i32(c, -1);  // reserved
-    put_i32(c, translation ? 0 : -1);  // layer
-    put_i32(c, 1);   // frames
-    if (translation)
-        put_dict(c, {{"_t", std::to_string(translation[0]) + " " + std::to_string(translation[1]) + " " +
-                                std::to_string(translation[2])}});
-    else
-        put_dict(c, {});
-    put_chunk(out, "nTRN", c);
-}
-
 }  // namespace
 
-bool parse_vox(const std::uint8_t* data, std::size_t length, VoxScene* scene, std::string* reason) {
-    *scene = VoxScene{};
+bool parse_vox(const std::uint8_t* data, std::size_t length, vox_scene* scene, std::string* reason) {
+    *scene = vox_scene{};
     reason->clear();
     if (length < 8 || std::memcmp(data, "VOX ", 4) != 0) {
         *reason = "not a MagicaVoxel .vox file (no 'VOX ' header)";
         return false;
     }
-    Reader file{data + 4, data + length, reason, "header"};
+    vox_reader file{data + 4, data + length, reason, "header"};
     std::int32_t version = 0;
     file.i32(&version);
     scene->version = version;
@@ -398,8 +264,8 @@ bool parse_vox(const std::uint8_t* data, std::size_t length, VoxScene* scene, st
         *reason = "MAIN: runs past the end of the file";
         return false;
     }
-    Reader main{file.at + content, file.at + content + children, reason, "MAIN"};
-    Chunks chunks;
+    vox_reader main{file.at + content, file.at + content + children, reason, "MAIN"};
+    vox_chunks chunks;
     scene->palette = vox_default_palette();
     if (!read_chunks(main, scene, &chunks)) return false;
     if (scene->models.empty()) {
@@ -408,18 +274,10 @@ bool parse_vox(const std::uint8_t* data, std::size_t length, VoxScene* scene, st
     }
     scene->has_scene_graph = !chunks.nodes.empty();
     if (!scene->has_scene_graph) {
-        for (std::size_t m = 0; m < scene->models.size(); ++m) scene->instances.push_back(VoxInstance{m, {}, {0, 0, 0}});
+        for (std::size_t m = 0; m < scene->models.size(); ++m) scene->instances.push_back(vox_instance{m, {}, {0, 0, 0}});
         return true;
     }
-    return walk_scene(chunks, scene, reason);
-}
-
-void vox_world_position(const VoxScene& scene, const VoxInstance& instance, const std::uint8_t* v,
-                        std::int64_t out[3]) {
-    const VoxModel& model = scene.models[instance.model];
-    const std::int64_t local[3] = {v[0] - model.size[0] / 2, v[1] - model.size[1] / 2, v[2] - model.size[2] / 2};
-    rotate(instance.rotation, local, out);
-    for (int i = 0; i < 3; ++i) out[i] += instance.translation[i];
+    return walk_vox_scene(chunks, scene, reason);
 }
 
 std::array<std::uint32_t, 256> vox_default_palette() {
@@ -440,64 +298,4 @@ std::array<std::uint32_t, 256> vox_default_palette() {
         for (std::uint32_t level : ramp) p[i++] = level << shift;
     for (std::uint32_t level : ramp) p[i++] = level << 16 | level << 8 | level;
     return p;
-}
-
-std::vector<std::uint8_t> encode_vox(const std::vector<VoxOutModel>& models, const std::vector<std::uint32_t>& palette) {
-    std::vector<std::uint8_t> children;
-    {
-        std::vector<std::uint8_t> pack;
-        put_i32(pack, std::int64_t(models.size()));
-        put_chunk(children, "PACK", pack);
-    }
-    for (const VoxOutModel& m : models) {
-        std::vector<std::uint8_t> size, voxels;
-        for (int s : m.size) put_i32(size, s);
-        put_chunk(children, "SIZE", size);
-        put_i32(voxels, std::int64_t(m.voxels.size() / VOX_VOXEL_BYTES));
-        voxels.insert(voxels.end(), m.voxels.begin(), m.voxels.end());
-        put_chunk(children, "XYZI", voxels);
-    }
-    // Scene: root transform 0 -> group 1 -> per model a transform 2 + 2m placing
-    // shape 3 + 2m.
-    put_transform(children, 0, 1, "", nullptr);
-    {
-        std::vector<std::uint8_t> c;
-        put_i32(c, 1);
-        put_dict(c, {});
-        put_i32(c, std::int64_t(models.size()));
-        for (std::size_t m = 0; m < models.size(); ++m) put_i32(c, std::int64_t(2 + 2 * m));
-        put_chunk(children, "nGRP", c);
-    }
-    for (std::size_t m = 0; m < models.size(); ++m) {
-        put_transform(children, int(2 + 2 * m), int(3 + 2 * m), "", models[m].translation);
-        std::vector<std::uint8_t> c;
-        put_i32(c, std::int64_t(3 + 2 * m));
-        put_dict(c, {});
-        put_i32(c, 1);
-        put_i32(c, std::int64_t(m));
-        put_dict(c, {});
-        put_chunk(children, "nSHP", c);
-    }
-    {
-        std::vector<std::uint8_t> layer;
-        put_i32(layer, 0);
-        put_dict(layer, {});
-        put_i32(layer, -1);
-        put_chunk(children, "LAYR", layer);
-    }
-    {
-        std::vector<std::uint8_t> rgba;
-        for (std::size_t i = 0; i < 256; ++i) {
-            const std::uint32_t c = i < palette.size() ? palette[i] : 0;
-            rgba.insert(rgba.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c), 0xFF});
-        }
-        put_chunk(children, "RGBA", rgba);
-    }
-    std::vector<std::uint8_t> out = {'V', 'O', 'X', ' '};
-    put_i32(out, WRITTEN_VERSION);
-    out.insert(out.end(), {'M', 'A', 'I', 'N'});
-    put_i32(out, 0);
-    put_i32(out, std::int64_t(children.size()));
-    out.insert(out.end(), children.begin(), children.end());
-    return out;
 }

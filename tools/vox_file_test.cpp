@@ -8,15 +8,15 @@ namespace {
 
 using namespace vox_test;
 
-bool parses(const bytes& file, VoxScene* scene, std::string* why) { return parse_vox(file.data(), file.size(), scene, why); }
+bool parses(const bytes& file, vox_scene* scene, std::string* why) { return parse_vox(file.data(), file.size(), scene, why); }
 
 TEST(VoxFile, WrittenScenesParseBackWithTheirModelsPlacesAndPalette) {
-    std::vector<VoxOutModel> models(2);
+    std::vector<vox_out_model> models(2);
     models[0] = {{256, 256, 64}, {-128, -128, 32}, {0, 0, 0, 1, 255, 255, 63, 2}};
     models[1] = {{3, 2, 1}, {100, -7, 0}, {2, 1, 0, 3}};
     const std::vector<std::uint32_t> palette = {0x102030, 0xFFFFFF, 0x0000FF};
     const bytes file = encode_vox(models, palette);
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     ASSERT_TRUE(parses(file, &scene, &why)) << why;
     EXPECT_EQ(scene.version, 150);
@@ -34,7 +34,7 @@ TEST(VoxFile, WrittenScenesParseBackWithTheirModelsPlacesAndPalette) {
     } places[] = {{0, 0, {-256, -256, 0}}, {0, 1, {-1, -1, 63}}, {1, 0, {101, -7, 0}}};
     for (const auto& p : places) {
         std::int64_t w[3];
-        const VoxInstance& instance = scene.instances[p.instance];
+        const vox_instance& instance = scene.instances[p.instance];
         vox_world_position(scene, instance, scene.models[instance.model].voxels + 4 * p.voxel, w);
         EXPECT_EQ(std::vector<std::int64_t>(w, w + 3), std::vector<std::int64_t>(p.world, p.world + 3));
     }
@@ -48,7 +48,7 @@ TEST(VoxFile, TransformsComposeDownTheTreeAndHiddenNodesAreLeftOut) {
                                       group(1, {2, 4, 6}), transform(2, 3, 0, {{"_t", "0 0 5"}, {"_r", "1"}}), shape(3, 0),
                                       transform(4, 5, 0, {}, {{"_hidden", "1"}}), shape(5, 0), transform(6, 7, 1, {}),
                                       shape(7, 0), chunk("LAYR", join({ints({1}), dict({{"_hidden", "1"}}), ints({-1})}))}));
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     ASSERT_TRUE(parses(file, &scene, &why)) << why;
     ASSERT_EQ(scene.instances.size(), 1u);
@@ -61,7 +61,7 @@ TEST(VoxFile, TransformsComposeDownTheTreeAndHiddenNodesAreLeftOut) {
 }
 
 TEST(VoxFile, AFileWithoutSceneGraphOrPaletteHasEachModelOnceAndTheEditorsColours) {
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     ASSERT_TRUE(parses(vox_file(join({model(1, 1, 1, {{{0, 0, 0, 1}}}), model(2, 2, 2, {})})), &scene, &why)) << why;
     EXPECT_FALSE(scene.has_scene_graph);
@@ -119,7 +119,7 @@ TEST(VoxFile, MalformedFilesAreRefusedWithAReason) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        VoxScene scene;
+        vox_scene scene;
         std::string why;
         EXPECT_FALSE(parses(c.file, &scene, &why));
         EXPECT_EQ(why, c.reason);
@@ -133,13 +133,13 @@ TEST(VoxFile, EveryCutOfAValidFileIsRefusedOrReadWithoutOverrun) {
                                       chunk("RGBA", bytes(1024, 7))}));
     for (std::size_t n = 0; n < file.size(); ++n) {
         const bytes prefix(file.begin(), file.begin() + std::ptrdiff_t(n));
-        VoxScene scene;
+        vox_scene scene;
         std::string why;
         if (!parses(prefix, &scene, &why)) {
             EXPECT_FALSE(why.empty()) << n;
         }
     }
-    VoxScene scene;
+    vox_scene scene;
     std::string why;
     EXPECT_TRUE(parses(file, &scene, &why)) << why;
 }

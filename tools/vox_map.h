@@ -17,22 +17,23 @@
 #include <string>
 #include <vector>
 
+#include "mapfile/vxl_format.h"
 #include "tools/colour_quantiser.h"
 #include "tools/decoded_map.h"
 #include "tools/vox_file.h"
 
-struct VoxExport {
+struct vox_export {
     std::vector<std::uint8_t> file;
     std::size_t voxels = 0;
     std::size_t models = 0;
     std::size_t distinct_colours = 0;  // among the voxels, by red, green and blue
-    QuantisedColours colours;          // the palette and what reducing to it cost
+    quantised_colours colours;         // the palette and what reducing to it cost
 };
 
 /// The map as a .vox file of four models, palette of at most 255 colours.
-VoxExport export_vox(const DecodedMap& map);
+vox_export export_vox(const decoded_map& map);
 
-struct VoxPlacement {
+struct vox_placement {
     std::size_t voxels = 0;       // solid voxels of the map made
     std::size_t overlapping = 0;  // voxels that fell on an already solid voxel (the later one wins)
     bool by_bounds = false;       // the scene lay outside the map's frame and was placed by its bounds
@@ -41,11 +42,11 @@ struct VoxPlacement {
 
 /// At most this many voxels are placed from one scene: a map holds 16,777,216,
 /// and a file that claims more (by reusing a model) is refused, not worked through.
-constexpr std::size_t VOX_MAX_PLACED_VOXELS = std::size_t{2} * 512 * 512 * 64;
+constexpr std::size_t VOX_MAX_PLACED_VOXELS = 2 * VXL_RECORD_COUNT * VXL_COLUMN_DEPTH;
 
 /// Where a scene goes in the map: map column (wx + shift[0], shift[1] - wy) at
 /// height wz + shift[2] for world position (wx, wy, wz).
-struct VoxFrame {
+struct vox_frame {
     std::int64_t shift[3] = {256, 255, 0};
     bool by_bounds = false;       // the scene lay outside the map's frame and is placed by its bounds
     bool empty = true;            // the scene shows no voxel
@@ -55,14 +56,33 @@ struct VoxFrame {
 /// Finds the frame for the scene from the bounds of its models. Returns false
 /// with a reason when the scene does not fit the map or places too many voxels.
 /// Every shown voxel of a scene that fits lands inside the map (vox_to_map).
-bool frame_vox_scene(const VoxScene& scene, VoxFrame* frame, std::string* reason);
+bool frame_vox_scene(const vox_scene& scene, vox_frame* frame, std::string* reason);
 
 /// Map x, y and generator z of world position w in frame.
-void vox_to_map(const VoxFrame& frame, const std::int64_t w[3], int out[3]);
+void vox_to_map(const vox_frame& frame, const std::int64_t w[3], int out[3]);
+
+/// Calls visit(m, v) for every shown voxel of every instance of the scene (colour
+/// index not 0), in the order of the instances and of their models' records: m its
+/// map x, y and generator z in frame, v its record (x, y, z, colour index).
+template <class Visit>
+void for_each_vox_voxel(const vox_scene& scene, const vox_frame& frame, Visit&& visit) {
+    for (const vox_instance& instance : scene.instances) {
+        const vox_model& model = scene.models[instance.model];
+        for (std::size_t i = 0; i < model.count; ++i) {
+            const std::uint8_t* v = model.voxels + i * VOX_VOXEL_BYTES;
+            if (v[3] == 0) continue;
+            std::int64_t w[3];
+            int m[3];
+            vox_world_position(scene, instance, v, w);
+            vox_to_map(frame, w, m);
+            visit(m, v);
+        }
+    }
+}
 
 /// Clears the volume and places every shown voxel of the scene in it (generator
 /// orientation, z = 0 lowest) with colour 0x80RRGGBB. A scene that lies within
 /// the map's frame keeps its place; one that does not but whose bounds fit in
 /// 512 x 512 x 64 is centred on the map with its lowest voxel on the floor.
 /// Returns false with a reason, the volume cleared, when it does not fit.
-bool place_vox_scene(const VoxScene& scene, VoxPlacement* placement, std::string* reason);
+bool place_vox_scene(const vox_scene& scene, vox_placement* placement, std::string* reason);

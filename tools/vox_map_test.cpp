@@ -14,19 +14,19 @@
 namespace {
 
 /// The VXL file of the volume as it stands (generator orientation), decoded.
-DecodedMap decoded_volume() {
+decoded_map decoded_volume() {
     const vxl_file_image image = encode_vxl_map_fast();
-    DecodedMap map;
+    decoded_map map;
     std::string why;
     EXPECT_TRUE(decode_map(image.bytes.get(), image.size, &map, &why)) << why;
     return map;
 }
 
 /// Exports map, reads the .vox back and places it in the volume; the map it then holds.
-DecodedMap through_vox(const DecodedMap& map, VoxExport* vox) {
+decoded_map through_vox(const decoded_map& map, vox_export* vox) {
     *vox = export_vox(map);
-    VoxScene scene;
-    VoxPlacement placement;
+    vox_scene scene;
+    vox_placement placement;
     std::string why;
     EXPECT_TRUE(parse_vox(vox->file.data(), vox->file.size(), &scene, &why)) << why;
     EXPECT_TRUE(place_vox_scene(scene, &placement, &why)) << why;
@@ -64,14 +64,14 @@ TEST(VoxMap, MapsOfAtMost255ColoursComeBackWithEverySolidVoxelAndColour) {
     for (const int colours : {1, 255}) {
         SCOPED_TRACE(colours);
         build_cave_volume(std::uint32_t(colours), colours);
-        const DecodedMap map = decoded_volume();
-        VoxExport vox;
-        const DecodedMap back = through_vox(map, &vox);
+        const decoded_map map = decoded_volume();
+        vox_export vox;
+        const decoded_map back = through_vox(map, &vox);
         EXPECT_TRUE(vox.colours.exact);
         EXPECT_EQ(vox.models, 4u);
         EXPECT_TRUE(back.solid == map.solid) << "solid voxels differ";
-        EXPECT_TRUE(back.colored == map.colored);
-        EXPECT_TRUE(back.colors == map.colors) << "colours differ";
+        EXPECT_TRUE(back.coloured == map.coloured);
+        EXPECT_TRUE(back.colours == map.colours) << "colours differ";
         std::size_t solid = 0;
         for (std::uint64_t s : map.solid) solid += std::size_t(std::popcount(s));
         EXPECT_EQ(vox.voxels, solid);
@@ -84,47 +84,47 @@ TEST(VoxMap, GeneratedMapKeepsEverySolidVoxelAndItsColoursWithinTheReportedError
     debug_regions = 1;
     rng_seed(5);
     generate_map();
-    const DecodedMap map = decoded_volume();
-    VoxExport vox;
-    const DecodedMap back = through_vox(map, &vox);
+    const decoded_map map = decoded_volume();
+    vox_export vox;
+    const decoded_map back = through_vox(map, &vox);
     EXPECT_FALSE(vox.colours.exact);
     EXPECT_GT(vox.distinct_colours, 255u);
     EXPECT_EQ(vox.colours.palette.size(), 255u);
     EXPECT_TRUE(back.solid == map.solid);
-    ASSERT_TRUE(back.colored == map.colored);
+    ASSERT_TRUE(back.coloured == map.coloured);
     double worst = 0;
-    for (std::size_t i = 0; i < map.colors.size(); ++i) {
+    for (std::size_t i = 0; i < map.colours.size(); ++i) {
         double sum = 0;
         for (int shift : {0, 8, 16}) {
-            const double d = double(map.colors[i] >> shift & 0xFF) - double(back.colors[i] >> shift & 0xFF);
+            const double d = double(map.colours[i] >> shift & 0xFF) - double(back.colours[i] >> shift & 0xFF);
             sum += d * d;
         }
         worst = std::max(worst, std::sqrt(sum));
-        ASSERT_EQ(back.colors[i] >> 24, 0x80u);
+        ASSERT_EQ(back.colours[i] >> 24, 0x80u);
     }
     EXPECT_LE(worst, vox.colours.max_error + 1e-9);
     EXPECT_LT(vox.colours.mean_error, 4.0);
     // The start regions' marking colours are kept exactly: they stand apart.
-    EXPECT_EQ(back.colors[back.first_color[map_entry(128, 200)]], 0x806060FFu);
+    EXPECT_EQ(back.colours[back.first_colour[map_entry(128, 200)]], 0x806060FFu);
     clear_volume();
 }
 
 /// A scene of one model of the given size, filled, placed at translation.
-VoxScene solid_block(int sx, int sy, int sz, std::int64_t tx, std::int64_t ty, std::int64_t tz,
+vox_scene solid_block(int sx, int sy, int sz, std::int64_t tx, std::int64_t ty, std::int64_t tz,
                      std::vector<std::uint8_t>* storage) {
     storage->clear();
     for (int x = 0; x < sx; ++x)
         for (int y = 0; y < sy; ++y)
             for (int z = 0; z < sz; ++z) storage->insert(storage->end(), {std::uint8_t(x), std::uint8_t(y), std::uint8_t(z), 7});
-    VoxScene scene;
-    VoxModel model;
+    vox_scene scene;
+    vox_model model;
     model.size[0] = sx, model.size[1] = sy, model.size[2] = sz;
     model.voxels = storage->data();
     model.count = storage->size() / 4;
     model.min[0] = model.min[1] = model.min[2] = 0;
     model.max[0] = sx - 1, model.max[1] = sy - 1, model.max[2] = sz - 1;
     scene.models.push_back(model);
-    scene.instances.push_back(VoxInstance{0, {}, {tx, ty, tz}});
+    scene.instances.push_back(vox_instance{0, {}, {tx, ty, tz}});
     scene.palette[7] = 0x123456;
     return scene;
 }
@@ -146,8 +146,8 @@ TEST(VoxMap, ScenesArePlacedInTheMapsFrameOrCentredByTheirBounds) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const VoxScene scene = solid_block(c.size[0], c.size[1], c.size[2], c.t[0], c.t[1], c.t[2], &storage);
-        VoxPlacement placement;
+        const vox_scene scene = solid_block(c.size[0], c.size[1], c.size[2], c.t[0], c.t[1], c.t[2], &storage);
+        vox_placement placement;
         std::string why;
         ASSERT_TRUE(place_vox_scene(scene, &placement, &why)) << why;
         EXPECT_EQ(placement.by_bounds, c.by_bounds);
@@ -163,19 +163,19 @@ TEST(VoxMap, ScenesArePlacedInTheMapsFrameOrCentredByTheirBounds) {
 
 TEST(VoxMap, ScenesThatDoNotFitAreRefused) {
     std::vector<std::uint8_t> storage;
-    VoxScene tall = solid_block(1, 1, 65, 0, 0, 0, &storage);
-    VoxPlacement placement;
+    vox_scene tall = solid_block(1, 1, 65, 0, 0, 0, &storage);
+    vox_placement placement;
     std::string why;
     EXPECT_FALSE(place_vox_scene(tall, &placement, &why));
     EXPECT_EQ(why, "the scene is 1 x 1 x 65 voxels; a map holds at most 512 x 512 x 64");
 
-    VoxScene wide = solid_block(2, 1, 1, 0, 0, 0, &storage);
-    wide.instances.push_back(VoxInstance{0, {}, {511, 0, 0}});
+    vox_scene wide = solid_block(2, 1, 1, 0, 0, 0, &storage);
+    wide.instances.push_back(vox_instance{0, {}, {511, 0, 0}});
     EXPECT_FALSE(place_vox_scene(wide, &placement, &why));
     EXPECT_EQ(why, "the scene is 513 x 1 x 1 voxels; a map holds at most 512 x 512 x 64");
 
     // A model reused more often than a map could hold costs no work.
-    VoxScene reused = solid_block(1, 1, 1, 0, 0, 0, &storage);
+    vox_scene reused = solid_block(1, 1, 1, 0, 0, 0, &storage);
     reused.models[0].count = 1 << 24;  // claimed; never read before the refusal
     reused.instances.push_back(reused.instances[0]);
     reused.instances.push_back(reused.instances[0]);

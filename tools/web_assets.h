@@ -6,13 +6,13 @@
 #include <cstddef>
 #include <string_view>
 
-struct WebAsset {
+struct web_asset_entry {
     const char* name;  // path under web/, e.g. "page.js" or "vendor/three.page.min.js"
     const char* data;
     std::size_t size;
 };
 
-extern const WebAsset WEB_ASSETS[];
+extern const web_asset_entry WEB_ASSETS[];
 extern const std::size_t WEB_ASSET_COUNT;
 
 /// the contents of web/NAME as built in; empty for a name that is not built in

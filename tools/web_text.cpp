@@ -4,76 +4,46 @@
 
 #include <cstdio>
 
-std::string html_escape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
+#include "tools/json_text.h"
+#include "tools/output_text.h"
 
 namespace {
 
-/// length of the well-formed UTF-8 sequence at text[i], or 0 when there is none
-std::size_t utf8_sequence(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return std::uint8_t(text[k]); };
-    const std::uint8_t b = byte(i);
-    std::size_t n = 0;
-    std::uint32_t min = 0, code = 0;
-    if (b < 0x80) return 1;
-    if ((b & 0xE0) == 0xC0) n = 2, min = 0x80, code = b & 0x1F;
-    else if ((b & 0xF0) == 0xE0) n = 3, min = 0x800, code = b & 0x0F;
-    else if ((b & 0xF8) == 0xF0) n = 4, min = 0x10000, code = b & 0x07;
-    else return 0;
-    if (i + n > text.size()) return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        code = code << 6 | (byte(i + k) & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-    if (code < min || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
-    return n;
+/// The characters HTML replaces by references, in element content and in
+/// quoted attribute values.
+constexpr character_escape HTML_ESCAPES[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"},
+};
+
+/// The characters a JSON string in a page escapes by letter; other control
+/// characters and < > & take \u00xx.
+constexpr character_escape SCRIPT_ESCAPES[] = {
+    {'"', "\\\""}, {'\\', "\\\\"}, {'\n', "\\n"}, {'\t', "\\t"},
+};
+
+/// Control characters, DEL, and what could end a <script> element or start a
+/// character reference; all of them ASCII, so other characters pass as they are.
+bool script_needs_hex(std::uint32_t code) {
+    return code < 0x20 || code == '<' || code == '>' || code == '&' || code == 0x7F;
 }
 
 }  // namespace
 
-std::string script_json_string(std::string_view text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = utf8_sequence(text, i);
-        if (n == 0) {
-            out += "\\ufffd";
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(text.substr(i, n));
-            i += n;
-            continue;
-        }
-        ++i;
-        if (c == '"') out += "\\\"";
-        else if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += char(c);
-        }
+std::string html_escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (const char* reference = escape_of(HTML_ESCAPES, static_cast<unsigned char>(c)))
+            out += reference;
+        else
+            out += c;
     }
-    return out + "\"";
+    return out;
+}
+
+std::string script_json_string(std::string_view text) {
+    static const json_escaping SCRIPT = {SCRIPT_ESCAPES, script_needs_hex, "\\u%04x", "\\ufffd"};
+    return json_string_as(text, SCRIPT);
 }
 
 std::string base64_encode(const std::uint8_t* data, std::size_t length) {
