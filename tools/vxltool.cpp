@@ -49,7 +49,8 @@ const char* const MAIN_USAGE =
     "  import --heightmap H.png [--colours C.png] -o MAP\n"
     "                                           make a map from a heightmap\n"
     "\n"
-    "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
+    "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command;\n"
+    "'vxltool --version' names the release.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview, page or\n"
     "gallery could not be written; 2 a usage error or a file that cannot be read as a\n"
     "map.\n";
@@ -313,10 +314,10 @@ int run_info(int argc, char** argv) {
             "{\"valid\": true, \"bytes\": %" PRIu64 ", \"record_bytes\": %" PRIu64 ", \"trailing_bytes\": %" PRIu64
             ", \"columns\": %zu, \"spans\": %" PRIu64 ", \"solid_voxels\": %" PRIu64 ", \"color_records\": %" PRIu64
             ", \"colored_voxels\": %" PRIu64 ", \"empty_columns\": %zu, \"floor_columns\": %zu, \"surface_min\": %s, "
-            "\"surface_max\": %s, \"distinct_colors\": %zu}\n",
+            "\"surface_max\": %s, \"distinct_colors\": %zu, \"version\": \"%s\"}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
             info.colored_voxels, info.colored_voxels, info.empty_columns, info.floor_columns,
-            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colors);
+            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colors, MAPGEN_VERSION);
         return VXLTOOL_OK;
     }
     std::printf("%s: VXL map\n", quoted_name(path).c_str());
@@ -496,6 +497,7 @@ int run_command(int argc, char** argv) {
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") return std::fputs(MAIN_USAGE, stdout), VXLTOOL_OK;
+    if (command == "--version") return std::puts("vxltool " MAPGEN_VERSION), VXLTOOL_OK;
     if (command == "check") return run_check(argc, argv);
     if (command == "info") return run_info(argc, argv);
     if (command == "render") return run_render(argc, argv);
