@@ -38,6 +38,7 @@ exported=$(nm -D --defined-only "$libdir/libmapgen.so.0" | awk '{print $3}' | so
 global=$(nm --defined-only -g "$libdir/libmapgen.a" | awk 'NF == 3 {print $3}' | sort | tr '\n' ' ')
 [ "$global" = "mapgen_free mapgen_generate mapgen_version " ] || fail "libmapgen.a defines more than the C API: $global"
 export PKG_CONFIG_PATH=$libdir/pkgconfig LD_LIBRARY_PATH=$libdir
+pkg-config --validate mapgen || fail "mapgen.pc is not valid"
 version=$(pkg-config --modversion mapgen)
 [ "$("$prefix/bin/vxltool" --version)" = "vxltool $version" ] || fail "vxltool --version is not mapgen.pc's $version"
 
