@@ -64,7 +64,8 @@ class Completion : public ::testing::Test {
 };
 
 TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
-    const words commands = {"--help", "check", "diff", "export", "gallery", "help", "import", "info", "page", "render"};
+    const words commands = {"--help", "check",  "diff", "export", "gallery", "generate",
+                            "help",   "import", "info", "page",   "render"};
     const words maps = {"-odd.vxl", "Old.VXL", "island.vxl", "maps", "two words.vxl"};
     const struct {
         words line;
@@ -93,6 +94,11 @@ TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
         {{"vxltool", "import", "-"}, {"--colors", "--colours", "--heightmap", "--help", "-o"}},
         {{"vxltool", "import", "--colours", "=", ""}, {"maps", "top.png"}},
         {{"vxltool", "import", "scene.vox", "-o", "i"}, {"island.vxl"}},
+        {{"vxltool", "g"}, {"gallery", "generate"}},
+        {{"vxltool", "generate", "-"}, {"--help", "--previews", "--seeds", "-d", "-j", "-o"}},
+        {{"vxltool", "generate", "--seeds", "1..40", "-o", ""}, {"maps"}},  // a folder
+        {{"vxltool", "generate", "--seeds", ""}, {}},
+        {{"vxltool", "generate", ""}, {}},  // no file arguments
         {{"vxltool", "help", ""}, {}},
         {{"vxltool", "frobnicate", ""}, {}},
     };

@@ -16,6 +16,7 @@ _vxltool_commands=(
     "diff    *.vxl --help"
     "export  *.vxl --heightmap=*.png --colours=*.png --colors=*.png --help"
     "import  *.vox --heightmap=*.png --colours=*.png --colors=*.png -o=*.vxl --help"
+    "generate --seeds= -d --previews -j= -o=/ --help"
     "help"
 )
 

@@ -17,6 +17,7 @@
 #include "tools/check_report.h"
 #include "tools/decoded_map.h"
 #include "tools/format_commands.h"
+#include "tools/generate_command.h"
 #include "tools/json_text.h"
 #include "tools/map_diff.h"
 #include "tools/map_info.h"
@@ -48,6 +49,7 @@ const char* const MAIN_USAGE =
     "  import IN.vox -o MAP                     make a map from a MagicaVoxel scene\n"
     "  import --heightmap H.png [--colours C.png] -o MAP\n"
     "                                           make a map from a heightmap\n"
+    "  generate --seeds LIST -o DIR             make the maps of many seeds at once\n"
     "\n"
     "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command;\n"
     "'vxltool --version' names the release.\n"
@@ -506,6 +508,7 @@ int run_command(int argc, char** argv) {
     if (command == "gallery") return run_gallery(argc, argv);
     if (command == "export") return run_export(argc, argv);
     if (command == "import") return run_import(argc, argv);
+    if (command == "generate") return run_generate(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
     return VXLTOOL_TROUBLE;
 }

@@ -1,0 +1,512 @@
+#include "tools/generate_command.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "library/vxl_map.h"
+#include "mapfile/safe_write.h"
+#include "tools/decoded_map.h"
+#include "tools/map_render.h"
+#include "tools/output_text.h"
+#include "tools/png_file.h"
+#include "tools/seed_list.h"
+#include "tools/vxltool.h"
+
+const char* const GENERATE_USAGE =
+    "usage: vxltool generate --seeds LIST [-d] [--previews] [-j N] -o DIR\n"
+    "\n"
+    "Makes the map of every seed in LIST, the file 'mapgen -s SEED' writes (with -d,\n"
+    "'mapgen -s SEED -d'), many at once, into folder DIR as DIR/seedN.vxl (seed1.vxl,\n"
+    "seed-5.vxl).\n"
+    "  --seeds LIST  seeds and ranges A..B (both ends included), separated by commas:\n"
+    "                1..100 or -5..5,42; each seed a whole number from -2147483648 to\n"
+    "                2147483647; a seed named twice is made once\n"
+    "  -d            outline the start regions, as mapgen -d does\n"
+    "  --previews    also write each map's top view, as 'vxltool render' draws it,\n"
+    "                as DIR/seedN.png\n"
+    "  -j N          make N maps at once (1 to 1024; default: one per processor)\n"
+    "  -o DIR        the folder to write into; made when missing (not its parents)\n"
+    "Before any map is made, LIST is read whole and DIR must be a folder that takes\n"
+    "files and has room for 2 MiB a map (less what the files it replaces hold).\n"
+    "Every file is replaced whole, or left as it was. The first file that cannot be\n"
+    "written stops the run; its error line says how many maps were written.\n"
+    "On a terminal, standard error shows the progress (maps done, maps per second,\n"
+    "time left). At the end, one line on standard output: how many maps were\n"
+    "written, how fast.\n"
+    "exit status: 0 all written; 1 a file could not be written, or DIR is not a\n"
+    "folder, cannot be made, takes no files or has no room; 2 usage error.\n";
+
+namespace {
+
+// The smallest map file: every generated column is solid at least at its bottom
+// voxel, so each of its 262,144 records holds a span header and one colour.
+constexpr std::uint64_t MIN_MAP_BYTES = 262144u * 8u;
+constexpr int MAX_JOBS = 1024;
+
+void complain(const std::string& what, const std::string& why) {
+    std::fprintf(stderr, "vxltool: %s: %s\n", quoted_name(what).c_str(), why.c_str());
+}
+
+int usage_error(const std::string& why) {
+    complain("generate", why + " (see 'vxltool generate --help')");
+    return VXLTOOL_TROUBLE;
+}
+
+// ---- arguments
+
+struct GenerateArguments {
+    std::optional<std::string> seeds;
+    std::optional<std::string> jobs;
+    std::optional<std::string> output;
+    bool start_regions = false;
+    bool previews = false;
+    bool help = false;
+    std::string error;  // the first word that could not be understood, and why
+};
+
+GenerateArguments parse_generate_arguments(int argc, char** argv) {
+    GenerateArguments args;
+    auto fail = [&](const std::string& why) {
+        if (args.error.empty()) args.error = why;
+    };
+    for (int i = 2; i < argc; ++i) {
+        const std::string word = argv[i];
+        // An option's value is the rest of its word (--seeds=1..5, -j4, -oDIR) or
+        // the next word, whatever it holds (--seeds -5..5); --seeds= is an empty list.
+        auto value_for = [&](const std::string& name, std::optional<std::string>* field, std::size_t skip) {
+            if (name == "--seeds" && field->has_value()) fail("--seeds given twice: join the lists with ','");
+            if (word.size() > skip || word.back() == '=') {
+                *field = word.substr(skip);
+            } else if (i + 1 < argc) {
+                *field = argv[++i];
+            } else {
+                fail("option '" + name + "' needs a value");
+            }
+        };
+        if (word == "--help" || word == "-h") {
+            args.help = true;
+        } else if (word == "-d") {
+            args.start_regions = true;
+        } else if (word == "--previews") {
+            args.previews = true;
+        } else if (word == "--seeds" || word.rfind("--seeds=", 0) == 0) {
+            value_for("--seeds", &args.seeds, word == "--seeds" ? 7 : 8);
+        } else if (word.rfind("-j", 0) == 0) {
+            value_for("-j", &args.jobs, 2);
+        } else if (word.rfind("-o", 0) == 0) {
+            value_for("-o", &args.output, 2);
+        } else if (word.size() > 1 && word[0] == '-') {
+            fail("unknown option '" + word + "'");
+        } else {
+            fail("unexpected argument '" + word + "': seeds go in --seeds LIST");
+        }
+    }
+    return args;
+}
+
+/// N of -j N: a whole decimal number from 1 to MAX_JOBS.
+bool read_jobs(const std::string& text, int* jobs) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *jobs = std::stoi(text);
+    return *jobs >= 1 && *jobs <= MAX_JOBS;
+}
+
+/// The processors this process may run on.
+int processor_count() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? int(n) : 1;
+}
+
+// ---- the folder
+
+/// "1.5 GiB": bytes in binary units, one decimal.
+std::string human_bytes(std::uint64_t bytes) {
+    static const char* const UNITS[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+    double value = double(bytes);
+    int unit = 0;
+    while (value >= 1024 && unit < 6) value /= 1024, ++unit;
+    char text[32];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, "%.1f %s", value, UNITS[unit]);
+    return text;
+}
+
+/// The seed that name gives as a map of this command ("seed-5.vxl"), if it is one.
+std::optional<std::int32_t> seed_of_map_name(const std::string& name) {
+    const std::string prefix = "seed", suffix = ".vxl";
+    if (name.size() <= prefix.size() + suffix.size() || name.rfind(prefix, 0) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return std::nullopt;
+    SeedList one;
+    std::string why;
+    const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+    if (!parse_seed_list(number, &one, &why) || one.count != 1 || std::to_string(one.ranges[0].first) != number)
+        return std::nullopt;  // not a name this command writes, such as seed+5.vxl or seed1..2.vxl
+    return one.ranges[0].first;
+}
+
+/// Whether the maps of seeds fit into dir: at least MIN_MAP_BYTES each in the room
+/// its file system has, counting the room the maps this run replaces hold, since
+/// each is freed as its successor takes its place. Previews are not counted.
+/// False with the reason when they cannot fit; a file system that tells nothing
+/// of its room passes.
+bool has_room_for(const std::string& dir, const SeedList& seeds, std::string* why) {
+    struct statvfs fs;
+    if (statvfs(dir.c_str(), &fs) != 0 || fs.f_blocks == 0) return true;
+    const std::uint64_t free = std::uint64_t(fs.f_bavail) * fs.f_frsize;
+    const std::uint64_t need = seeds.count * MIN_MAP_BYTES;
+    if (need <= free) return true;
+    std::uint64_t replaced = 0;
+    if (DIR* folder = opendir(dir.c_str())) {
+        while (const dirent* entry = readdir(folder)) {
+            const std::optional<std::int32_t> seed = seed_of_map_name(entry->d_name);
+            struct stat st;
+            if (seed && seed_list_contains(seeds, *seed) && fstatat(dirfd(folder), entry->d_name, &st, 0) == 0 &&
+                S_ISREG(st.st_mode))
+                replaced += std::uint64_t(st.st_blocks) * 512;
+        }
+        closedir(folder);
+    }
+    // Each map replaced needs its successor's room before it gives its own back.
+    if (need <= free + replaced && free >= MIN_MAP_BYTES) return true;
+    *why = "no room: " + std::to_string(seeds.count) + (seeds.count == 1 ? " map needs" : " maps need") +
+           " at least " + human_bytes(need) + ", and the file system has " + human_bytes(free) + " free";
+    return false;
+}
+
+/// Makes dir unless it is a folder already, and checks that it takes new files.
+/// On failure complains and returns false. *made tells whether it was made.
+bool prepare_folder(const std::string& dir, bool* made) {
+    *made = false;
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+        if (errno != ENOENT || mkdir(dir.c_str(), 0777) != 0) {
+            complain(dir, std::string("cannot make the folder: ") + std::strerror(errno));
+            return false;
+        }
+        *made = true;
+    } else if (!S_ISDIR(st.st_mode)) {
+        complain(dir, std::strerror(ENOTDIR));
+        return false;
+    }
+    if (faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        complain(dir, std::string("the folder takes no new files: ") + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// ---- progress
+
+/// "8 s", "3 min 05 s", "2 h 07 min", "41 d 03 h": whole seconds, rounded up.
+std::string duration_text(double seconds) {
+    const std::uint64_t s = std::uint64_t(std::ceil(std::max(seconds, 0.0)));
+    char text[48];
+    if (s < 60)
+        std::snprintf(text, sizeof text, "%llu s", static_cast<unsigned long long>(s));
+    else if (s < 3600)
+        std::snprintf(text, sizeof text, "%llu min %02llu s", static_cast<unsigned long long>(s / 60),
+                      static_cast<unsigned long long>(s % 60));
+    else if (s < 86400)
+        std::snprintf(text, sizeof text, "%llu h %02llu min", static_cast<unsigned long long>(s / 3600),
+                      static_cast<unsigned long long>(s / 60 % 60));
+    else
+        std::snprintf(text, sizeof text, "%llu d %02llu h", static_cast<unsigned long long>(s / 86400),
+                      static_cast<unsigned long long>(s / 3600 % 24));
+    return text;
+}
+
+/// "3.4" below 100 maps a second, "250" above
+std::string rate_text(double rate) {
+    char text[32];
+    std::snprintf(text, sizeof text, rate < 99.95 ? "%.1f" : "%.0f", rate);
+    return text;
+}
+
+}  // namespace
+
+std::string generate_progress_line(std::uint64_t done, std::uint64_t total, double seconds) {
+    std::string line = std::to_string(done) + "/" + std::to_string(total) + " maps";
+    if (done == 0 || seconds <= 0) return line;
+    const double rate = double(done) / seconds;
+    line += ", " + rate_text(rate) + " maps/s";
+    if (done < total) line += ", " + duration_text(double(total - done) / rate) + " left";
+    return line;
+}
+
+namespace {
+
+/// The progress line on standard error, redrawn in place, only where standard
+/// error is a terminal; a line of its own for anything else printed there.
+class Progress {
+  public:
+    explicit Progress(std::uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
+
+    double seconds() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
+
+    /// Redraws the line with done maps, at most ten times a second unless forced.
+    void show(std::uint64_t done, bool force = false) {
+        if (!shown_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        std::fprintf(stderr, "\rgenerate: %s\x1b[K", generate_progress_line(done, total_, seconds()).c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    /// Takes the line away, so that the next text starts a clean line.
+    void clear() {
+        if (!drawn_) return;
+        std::fputs("\r\x1b[K", stderr);
+        std::fflush(stderr);
+        drawn_ = false;
+    }
+
+  private:
+    std::uint64_t total_;
+    bool shown_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// ---- making and writing
+
+/// A map made by a worker, for the writer.
+struct MadeMap {
+    std::int32_t seed = 0;
+    std::vector<std::uint8_t> vxl;
+    std::vector<std::uint8_t> png;  // with --previews
+    std::string error;              // why it could not be made
+};
+
+/// The top view of the map in bytes, as `vxltool render` draws it, into made->png.
+void make_preview(MadeMap* made) {
+    DecodedMap map;
+    std::string why;
+    if (!decode_map(made->vxl.data(), made->vxl.size(), &map, &why) ||
+        !encode_png(render_top_view(map), &made->png, &why))
+        made->error = "preview: " + why;
+}
+
+/// The work shared between the writer (the command's own thread) and the workers.
+/// Workers take seeds in ascending order and hand the maps over through a queue of
+/// at most one map a worker, so memory stays a few maps a worker however long the
+/// list.
+class Batch {
+  public:
+    Batch(const SeedList& seeds, bool start_regions, bool previews, int workers)
+        : seeds_(seeds), start_regions_(start_regions), previews_(previews), running_(workers),
+          capacity_(std::size_t(workers)) {}
+
+    /// A worker's loop: makes maps until the list is done or the writer stops.
+    void work() {
+        for (;;) {
+            std::uint64_t index;
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (stopped_ || next_ == seeds_.count) break;
+                index = next_++;
+            }
+            MadeMap made;
+            made.seed = seed_list_at(seeds_, index);
+            try {
+                made.vxl = make_vxl_map(made.seed, start_regions_);
+                if (previews_) make_preview(&made);
+            } catch (const std::bad_alloc&) {
+                made.error = "out of memory";
+            } catch (const std::exception& e) {
+                made.error = e.what();
+            }
+            std::unique_lock<std::mutex> lock(mutex_);
+            room_.wait(lock, [&] { return stopped_ || queue_.size() < capacity_; });
+            if (stopped_) break;
+            queue_.push_back(std::move(made));
+            lock.unlock();
+            ready_.notify_one();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            --running_;
+        }
+        ready_.notify_one();
+    }
+
+    /// The next map made, waiting at most timeout; nullopt when none came in that
+    /// time, and *finished when there will be none.
+    std::optional<MadeMap> take(std::chrono::milliseconds timeout, bool* finished) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait_for(lock, timeout, [&] { return !queue_.empty() || running_ == 0; });
+        *finished = queue_.empty() && running_ == 0;
+        if (queue_.empty()) return std::nullopt;
+        MadeMap made = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        room_.notify_one();
+        return made;
+    }
+
+    /// Says that only started of the workers the batch was made for could be
+    /// started.
+    void started(int started) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            running_ -= int(capacity_) - started;
+        }
+        ready_.notify_one();
+    }
+
+    /// Tells the workers to take no more seeds and to drop what they make.
+    void stop() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+            queue_.clear();
+        }
+        room_.notify_all();
+    }
+
+  private:
+    const SeedList& seeds_;
+    const bool start_regions_;
+    const bool previews_;
+    std::mutex mutex_;
+    std::condition_variable ready_;  // a map is queued, or a worker ended
+    std::condition_variable room_;   // the queue has room, or the run stops
+    std::deque<MadeMap> queue_;
+    std::uint64_t next_ = 0;  // index of the next seed to make
+    int running_;             // workers not yet ended
+    std::size_t capacity_;
+    bool stopped_ = false;
+};
+
+/// Writes made into dir, the map and then its preview. On failure returns false
+/// with what failed in *what, why in *why and the maps written in *written.
+bool write_made_map(const std::string& dir, const MadeMap& made, std::uint64_t* written, std::string* what,
+                    std::string* why) {
+    const std::string name = dir + (dir.back() == '/' ? "seed" : "/seed") + std::to_string(made.seed);
+    if (made.vxl.empty()) return *what = "seed " + std::to_string(made.seed), *why = made.error, false;
+    if (!safe_write_file((name + ".vxl").c_str(), made.vxl.data(), made.vxl.size(), why))
+        return *what = name + ".vxl", false;
+    ++*written;
+    if (!made.error.empty()) return *what = "seed " + std::to_string(made.seed), *why = made.error, false;
+    if (!made.png.empty() && !safe_write_file((name + ".png").c_str(), made.png.data(), made.png.size(), why))
+        return *what = name + ".png", false;
+    return true;
+}
+
+/// The signals on which the safe writer removes a temporary file it has named.
+void block_cleanup_signals(bool block, sigset_t* old) {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    pthread_sigmask(block ? SIG_BLOCK : SIG_SETMASK, block ? &set : old, block ? old : nullptr);
+}
+
+}  // namespace
+
+int run_generate(int argc, char** argv) {
+    const GenerateArguments args = parse_generate_arguments(argc, argv);
+    if (args.help) return std::fputs(GENERATE_USAGE, stdout), VXLTOOL_OK;
+    if (!args.error.empty()) return usage_error(args.error);
+    if (!args.seeds) return usage_error("no seeds given: --seeds LIST");
+    if (!args.output || args.output->empty()) return usage_error("no folder given: -o DIR");
+    if (*args.output == "-") return usage_error("the maps go into a folder, not to standard output: -o DIR");
+    SeedList seeds;
+    std::string why;
+    if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("--seeds: " + why);
+    int jobs = processor_count();
+    if (args.jobs && !read_jobs(*args.jobs, &jobs))
+        return usage_error("-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" + *args.jobs +
+                           "'");
+
+    const std::string& dir = *args.output;
+    bool made_folder = false;
+    if (!prepare_folder(dir, &made_folder)) return VXLTOOL_NEGATIVE;
+    if (!has_room_for(dir, seeds, &why)) {
+        complain(dir, why);
+        if (made_folder) rmdir(dir.c_str());
+        return VXLTOOL_NEGATIVE;
+    }
+
+    // The maps are made on worker threads and written on this one. The safe writer
+    // keeps one named temporary file per process to remove on SIGINT, SIGTERM or
+    // SIGHUP and sets its handlers for the length of each write, so the writes stay
+    // on one thread, and the workers block those signals, which then reach it.
+    const int workers = int(std::min<std::uint64_t>(std::uint64_t(jobs), seeds.count));
+    Batch batch(seeds, args.start_regions, args.previews, workers);
+    Progress progress(seeds.count);
+    std::vector<std::thread> threads;
+    sigset_t old_mask;
+    block_cleanup_signals(true, &old_mask);
+    std::string no_thread;
+    for (int i = 0; i < workers && no_thread.empty(); ++i) {
+        try {
+            threads.emplace_back([&batch] { batch.work(); });
+        } catch (const std::system_error& e) {
+            no_thread = e.what();  // as many as the system gives make the maps
+        }
+    }
+    block_cleanup_signals(false, &old_mask);
+    batch.started(int(threads.size()));
+    if (threads.empty()) {
+        complain("generate", "cannot start a thread: " + no_thread);
+        return VXLTOOL_NEGATIVE;
+    }
+
+    std::uint64_t written = 0;
+    bool ok = true, finished = false;
+    progress.show(0, true);
+    while (!finished) {
+        std::optional<MadeMap> made = batch.take(std::chrono::milliseconds(100), &finished);
+        std::string what;
+        if (made && !write_made_map(dir, *made, &written, &what, &why)) {
+            progress.clear();
+            complain(what, why + " (stopped: " + std::to_string(written) + " of " + std::to_string(seeds.count) +
+                               (seeds.count == 1 ? " map" : " maps") + " written)");
+            ok = false;
+            batch.stop();
+            break;
+        }
+        progress.show(written);
+    }
+    for (std::thread& t : threads) t.join();
+    progress.clear();
+    if (!ok) return VXLTOOL_NEGATIVE;
+
+    const double seconds = progress.seconds();
+    std::printf("%s: %llu %s%s written in %.1f s, %s maps/s\n", quoted_name(dir).c_str(),
+                static_cast<unsigned long long>(written), written == 1 ? "map" : "maps",
+                args.previews ? (written == 1 ? " and its preview" : " and their previews") : "", seconds,
+                rate_text(seconds > 0 ? double(written) / seconds : 0).c_str());
+    return VXLTOOL_OK;
+}
