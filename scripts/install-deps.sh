@@ -28,12 +28,13 @@ group tests    "the unit and end-to-end tests (acl, attr: ACLs and extended attr
 group bench    "the micro-benchmarks (build/mapgen_bench), and /usr/bin/time for peak memory" "@programs libbenchmark-dev time"
 group clang    "builds with clang (the build matrix)"              "@programs clang"
 group fuzz     "the libFuzzer build of the map loader"             "@programs clang libclang-rt-14-dev"
+group library  "outside programs built against the installed library: pkg-config, cc, Python for ctypes" "@programs pkg-config gcc python3 binutils"
 group shell    "bash-completion, which loads vxltool's completion" "bash-completion"
 group browser  "Debian's Chromium, for the page and gallery tests" "chromium"
 group web      "the page's npm packages: npm ci in web/"           "nodejs" \
     'cmp -s web/package-lock.json web/node_modules/.installed-from-lock || { (cd web && npm ci --no-audit --no-fund --loglevel=error) && cp web/package-lock.json web/node_modules/.installed-from-lock; }'
 group js       "the outside readers that check vxltool's exports"  "nodejs" "$js_command"
-group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @shell @browser @web @js"
+group dev      "everything the developers and CI use"              "@tests @bench @clang @fuzz @library @shell @browser @web @js"
 group cross    "cross builds for aarch64, s390x, i686, under qemu" "@tests g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user"
 
 # ---- resolving and installing

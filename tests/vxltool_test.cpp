@@ -1,6 +1,7 @@
 // vxltool as a user meets it: the built program run on map files in a fresh
 // folder; what it prints, where, its exit status and the pictures it leaves.
 #include <gtest/gtest.h>
+#include <mapgen/mapgen.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -93,6 +94,15 @@ TEST_F(Vxltool, HelpForTheToolAndEachCommandGoesToStdout) {
     }
 }
 
+// The release, as the library and every file vxltool stamps name it.
+TEST_F(Vxltool, VersionNamesTheRelease) {
+    const process_result r = vxltool({"--version"});
+    EXPECT_EQ(r.exit_status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "vxltool " MAPGEN_VERSION "\n");
+    EXPECT_EQ(r.out, std::string("vxltool ") + mapgen_version() + "\n");
+}
+
 TEST_F(Vxltool, UsageErrorsAreOneLineOnStderrAndStatus2) {
     const struct {
         words argv;
@@ -169,7 +179,7 @@ TEST_F(Vxltool, InfoTellsWhatTheMapHolds) {
         R"(\{"valid": true, "bytes": 2097152, "record_bytes": 2097152, "trailing_bytes": 0, "columns": 262144, )"
         R"("spans": 262144, "solid_voxels": (\d+), "color_records": 262144, "colored_voxels": 262144, )"
         R"(.*"surface_min": 13, "surface_max": 23, )"
-        R"("distinct_colors": 2\}\n)");
+        R"("distinct_colors": 2, "version": ")" MAPGEN_VERSION R"("\}\n)");
     std::smatch m;
     ASSERT_TRUE(std::regex_match(r.out, m, json)) << r.out;
     EXPECT_EQ(m[1], std::to_string(262142 * 14 + 2 * 24));

@@ -93,10 +93,10 @@ int run_info(int argc, char** argv) {
             "{\"valid\": true, \"bytes\": %" PRIu64 ", \"record_bytes\": %" PRIu64 ", \"trailing_bytes\": %" PRIu64
             ", \"columns\": %zu, \"spans\": %" PRIu64 ", \"solid_voxels\": %" PRIu64 ", \"color_records\": %" PRIu64
             ", \"colored_voxels\": %" PRIu64 ", \"empty_columns\": %zu, \"floor_columns\": %zu, \"surface_min\": %s, "
-            "\"surface_max\": %s, \"distinct_colors\": %zu}\n",
+            "\"surface_max\": %s, \"distinct_colors\": %zu, \"version\": \"%s\"}\n",
             info.bytes, info.record_bytes, info.trailing_bytes, info.columns, info.spans, info.solid_voxels,
             info.coloured_voxels, info.coloured_voxels, info.empty_columns, info.floor_columns,
-            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colours);
+            height(info.surface_min).c_str(), height(info.surface_max).c_str(), info.distinct_colours, MAPGEN_VERSION);
         return VXLTOOL_OK;
     }
     std::printf("%s: VXL map\n", quoted_name(path).c_str());

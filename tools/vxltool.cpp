@@ -35,7 +35,8 @@ const char* const MAIN_USAGE =
     "                                           make a map from a heightmap\n"
     "  generate --seeds LIST -o DIR             make the maps of many seeds at once\n"
     "\n"
-    "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command.\n"
+    "A FILE of '-' is standard input. 'vxltool COMMAND --help' describes one command;\n"
+    "'vxltool --version' names the release.\n"
     "exit status: 0 success; 1 a map is invalid, maps differ or a preview, page or\n"
     "gallery could not be written; 2 a usage error or a file that cannot be read as a\n"
     "map.\n";
@@ -68,6 +69,7 @@ int run_command(int argc, char** argv) {
     }
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") return std::fputs(MAIN_USAGE, stdout), VXLTOOL_OK;
+    if (command == "--version") return std::puts("vxltool " MAPGEN_VERSION), VXLTOOL_OK;
     for (const vxltool_command& c : COMMANDS)
         if (command == c.name) return c.run(argc, argv);
     complain(command, "unknown command (see 'vxltool --help')");
