@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,8 @@
 #include "tools/map_render.h"
 #include "tools/output_text.h"
 #include "tools/png_file.h"
+#include "tools/generate_folder.h"
+#include "tools/generate_progress.h"
 #include "tools/seed_list.h"
 #include "tools/vxltool.h"
 
@@ -59,9 +62,6 @@ const char* const GENERATE_USAGE =
 
 namespace {
 
-// The smallest map file: every generated column is solid at least at its bottom
-// voxel, so each of its 262,144 records holds a span header and one colour.
-constexpr std::uint64_t MIN_MAP_BYTES = 262144u * 8u;
 constexpr int MAX_JOBS = 1024;
 
 // ---- arguments
@@ -131,168 +131,15 @@ int processor_count() {
     return n > 0 ? int(n) : 1;
 }
 
-// ---- the folder
-
-/// "1.5 GiB": bytes in binary units, one decimal.
-std::string human_bytes(std::uint64_t bytes) {
-    static const char* const UNITS[] = {"bytes", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
-    double value = double(bytes);
-    int unit = 0;
-    while (value >= 1024 && unit < 6) value /= 1024, ++unit;
-    char text[32];
-    if (unit == 0)
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    else
-        std::snprintf(text, sizeof text, "%.1f %s", value, UNITS[unit]);
-    return text;
-}
-
-/// The seed that name gives as a map of this command ("seed-5.vxl"), if it is one.
-std::optional<std::int32_t> seed_of_map_name(const std::string& name) {
-    const std::string prefix = "seed", suffix = ".vxl";
-    if (name.size() <= prefix.size() + suffix.size() || name.rfind(prefix, 0) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return std::nullopt;
-    SeedList one;
-    std::string why;
-    const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-    if (!parse_seed_list(number, &one, &why) || one.count != 1 || std::to_string(one.ranges[0].first) != number)
-        return std::nullopt;  // not a name this command writes, such as seed+5.vxl or seed1..2.vxl
-    return one.ranges[0].first;
-}
-
-/// Whether the maps of seeds fit into dir: at least MIN_MAP_BYTES each in the room
-/// its file system has, counting the room the maps this run replaces hold, since
-/// each is freed as its successor takes its place. Previews are not counted.
-/// False with the reason when they cannot fit; a file system that tells nothing
-/// of its room passes.
-bool has_room_for(const std::string& dir, const SeedList& seeds, std::string* why) {
-    struct statvfs fs;
-    if (statvfs(dir.c_str(), &fs) != 0 || fs.f_blocks == 0) return true;
-    const std::uint64_t free = std::uint64_t(fs.f_bavail) * fs.f_frsize;
-    const std::uint64_t need = seeds.count * MIN_MAP_BYTES;
-    if (need <= free) return true;
-    std::uint64_t replaced = 0;
-    if (DIR* folder = opendir(dir.c_str())) {
-        while (const dirent* entry = readdir(folder)) {
-            const std::optional<std::int32_t> seed = seed_of_map_name(entry->d_name);
-            struct stat st;
-            if (seed && seed_list_contains(seeds, *seed) && fstatat(dirfd(folder), entry->d_name, &st, 0) == 0 &&
-                S_ISREG(st.st_mode))
-                replaced += std::uint64_t(st.st_blocks) * 512;
-        }
-        closedir(folder);
-    }
-    // Each map replaced needs its successor's room before it gives its own back.
-    if (need <= free + replaced && free >= MIN_MAP_BYTES) return true;
-    *why = "no room: " + std::to_string(seeds.count) + (seeds.count == 1 ? " map needs" : " maps need") +
-           " at least " + human_bytes(need) + ", and the file system has " + human_bytes(free) + " free";
-    return false;
-}
-
-/// Makes dir unless it is a folder already, and checks that it takes new files.
-/// On failure complains and returns false. *made tells whether it was made.
-bool prepare_folder(const std::string& dir, bool* made) {
-    *made = false;
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0) {
-        if (errno != ENOENT || mkdir(dir.c_str(), 0777) != 0) {
-            complain(dir, std::string("cannot make the folder: ") + std::strerror(errno));
-            return false;
-        }
-        *made = true;
-    } else if (!S_ISDIR(st.st_mode)) {
-        complain(dir, std::strerror(ENOTDIR));
-        return false;
-    }
-    if (faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-        complain(dir, std::string("the folder takes no new files: ") + std::strerror(errno));
-        return false;
-    }
-    return true;
-}
-
-// ---- progress
-
-/// "8 s", "3 min 05 s", "2 h 07 min", "41 d 03 h": whole seconds, rounded up.
-std::string duration_text(double seconds) {
-    const std::uint64_t s = std::uint64_t(std::ceil(std::max(seconds, 0.0)));
-    char text[48];
-    if (s < 60)
-        std::snprintf(text, sizeof text, "%llu s", static_cast<unsigned long long>(s));
-    else if (s < 3600)
-        std::snprintf(text, sizeof text, "%llu min %02llu s", static_cast<unsigned long long>(s / 60),
-                      static_cast<unsigned long long>(s % 60));
-    else if (s < 86400)
-        std::snprintf(text, sizeof text, "%llu h %02llu min", static_cast<unsigned long long>(s / 3600),
-                      static_cast<unsigned long long>(s / 60 % 60));
-    else
-        std::snprintf(text, sizeof text, "%llu d %02llu h", static_cast<unsigned long long>(s / 86400),
-                      static_cast<unsigned long long>(s / 3600 % 24));
-    return text;
-}
-
-/// "3.4" below 100 maps a second, "250" above
-std::string rate_text(double rate) {
-    char text[32];
-    std::snprintf(text, sizeof text, rate < 99.95 ? "%.1f" : "%.0f", rate);
-    return text;
-}
-
 }  // namespace
 
-std::string generate_progress_line(std::uint64_t done, std::uint64_t total, double seconds) {
-    std::string line = std::to_string(done) + "/" + std::to_string(total) + " maps";
-    if (done == 0 || seconds <= 0) return line;
-    const double rate = double(done) / seconds;
-    line += ", " + rate_text(rate) + " maps/s";
-    if (done < total) line += ", " + duration_text(double(total - done) / rate) + " left";
-    return line;
-}
-
 namespace {
-
-/// The progress line on standard error, redrawn in place, only where standard
-/// error is a terminal; a line of its own for anything else printed there.
-class Progress {
-  public:
-    explicit Progress(std::uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
-
-    double seconds() const {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    }
-
-    /// Redraws the line with done maps, at most ten times a second unless forced.
-    void show(std::uint64_t done, bool force = false) {
-        if (!shown_) return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - last_ < std::chrono::milliseconds(100)) return;
-        last_ = now;
-        std::fprintf(stderr, "\rgenerate: %s\x1b[K", generate_progress_line(done, total_, seconds()).c_str());
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-
-    /// Takes the line away, so that the next text starts a clean line.
-    void clear() {
-        if (!drawn_) return;
-        std::fputs("\r\x1b[K", stderr);
-        std::fflush(stderr);
-        drawn_ = false;
-    }
-
-  private:
-    std::uint64_t total_;
-    bool shown_;
-    bool drawn_ = false;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point last_{};
-};
 
 // ---- making and writing
 
 /// A map made by a worker, for the writer.
 struct MadeMap {
+    std::uint64_t index = 0;  // in the list
     std::int32_t seed = 0;
     std::vector<std::uint8_t> vxl;
     std::vector<std::uint8_t> png;  // with --previews
@@ -310,8 +157,10 @@ void make_preview(MadeMap* made) {
 
 /// The work shared between the writer (the command's own thread) and the workers.
 /// Workers take seeds in ascending order and hand the maps over through a queue of
-/// at most one map a worker, so memory stays a few maps a worker however long the
-/// list.
+/// at most one map a worker (and the one the writer waits for), so memory stays a
+/// few maps a worker however long the list. The writer takes them in the list's
+/// order, whichever worker finishes first: the files appear in seed order, and a
+/// folder short of room fills up the same way every time.
 class Batch {
   public:
     Batch(const SeedList& seeds, bool start_regions, bool previews, int workers)
@@ -328,6 +177,7 @@ class Batch {
                 index = next_++;
             }
             MadeMap made;
+            made.index = index;
             made.seed = seed_list_at(seeds_, index);
             try {
                 made.vxl = make_vxl_map(made.seed, start_regions_);
@@ -338,7 +188,7 @@ class Batch {
                 made.error = e.what();
             }
             std::unique_lock<std::mutex> lock(mutex_);
-            room_.wait(lock, [&] { return stopped_ || queue_.size() < capacity_; });
+            room_.wait(lock, [&] { return stopped_ || queue_.size() < capacity_ || index == written_; });
             if (stopped_) break;
             queue_.push_back(std::move(made));
             lock.unlock();
@@ -355,13 +205,18 @@ class Batch {
     /// time, and *finished when there will be none.
     std::optional<MadeMap> take(std::chrono::milliseconds timeout, bool* finished) {
         std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait_for(lock, timeout, [&] { return !queue_.empty() || running_ == 0; });
+        auto next = [&] {
+            return std::find_if(queue_.begin(), queue_.end(), [&](const MadeMap& m) { return m.index == written_; });
+        };
+        ready_.wait_for(lock, timeout, [&] { return next() != queue_.end() || running_ == 0; });
         *finished = queue_.empty() && running_ == 0;
-        if (queue_.empty()) return std::nullopt;
-        MadeMap made = std::move(queue_.front());
-        queue_.pop_front();
+        const auto found = next();
+        if (found == queue_.end()) return std::nullopt;
+        MadeMap made = std::move(*found);
+        queue_.erase(found);
+        ++written_;
         lock.unlock();
-        room_.notify_one();
+        room_.notify_all();
         return made;
     }
 
@@ -393,7 +248,8 @@ class Batch {
     std::condition_variable ready_;  // a map is queued, or a worker ended
     std::condition_variable room_;   // the queue has room, or the run stops
     std::deque<MadeMap> queue_;
-    std::uint64_t next_ = 0;  // index of the next seed to make
+    std::uint64_t next_ = 0;     // index of the next seed to make
+    std::uint64_t written_ = 0;  // index of the next map the writer takes
     int running_;             // workers not yet ended
     std::size_t capacity_;
     bool stopped_ = false;
