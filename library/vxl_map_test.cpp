@@ -11,6 +11,7 @@
 
 #include "mapfile/vxl_fast_encoder.h"
 #include "mapfile/vxl_writer.h"
+#include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
 #include "terrain/map.h"
 #include "volume/volume.h"

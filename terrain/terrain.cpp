@@ -121,9 +121,8 @@ void generate_terrain() {
 
 void generate_terrain_plain() {
     const terrain_fields fields = volume_terrain_fields();
-    random_source& source = rng_process_source();
-    shape_heights_plain(fields, source);
+    shape_heights_plain(fields, rng_process_source());
     fill_solid_columns_plain(fields, solid_map);
-    add_colour_noise(fields, source);
+    add_colour_noise(fields, rng_process_source());
     colour_columns_plain(fields, color_map);
 }

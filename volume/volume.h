@@ -28,11 +28,13 @@ extern float* const noise_field_b;
 extern std::int32_t* const column_height;
 
 /// The memory of noise_field_a and noise_field_b, 2 MiB in one piece. Nothing reads
-/// these work fields once the terrain is shaped: the run lends it to the writer for
-/// its tables, rather than fresh memory that would first have to be mapped and cleared.
+/// these work fields once the terrain is shaped: a caller that writes the volume
+/// may lend it to the writer for its tables.
 std::span<std::uint8_t> work_field_storage();
 
-/// Set by the driver for -d; the start-region marking draws only when it is not 0.
+/// The -d setting of a map made in the volume (generate_map): the start-region
+/// marking draws only when it is not 0. The run itself makes its map as columns
+/// and passes -d along explicitly.
 extern std::int32_t debug_regions;
 
 /// voxel index of (x, y, z)
