@@ -20,14 +20,14 @@ bool write_vxl_map(const char* path, std::string* reason, std::span<std::uint8_t
 }
 
 bool write_vxl_map_finishing_rows(const char* path, std::string* reason, std::span<std::uint8_t> scratch,
-                                  void (*finish_row)(int x)) {
+                                  void (*finish_row)(int x, void* context), void* context) {
     vxl_row_encoder encoder(scratch);
     if (!encoder.ready()) {
         if (reason) *reason = std::strerror(ENOMEM);
         return false;
     }
     while (encoder.next_row() < MAP_SIZE) {
-        finish_row(encoder.next_row());
+        finish_row(encoder.next_row(), context);
         encoder.write_next_row();
     }
     const vxl_file_image image = encoder.take();

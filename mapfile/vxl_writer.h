@@ -15,9 +15,9 @@
 bool write_vxl_map(const char* path, std::string* reason, std::span<std::uint8_t> scratch = {});
 
 /// write_vxl_map for a volume whose colours are finished x-row by x-row: calls
-/// finish_row(x) for x = 0 to 511, each just before the records of x-row x are
+/// finish_row(x, context) for x = 0 to 511, each just before the records of x-row x are
 /// encoded, so that its colours are still in the cache. solid_map must be final
 /// before the call; finish_row must change nothing but color_map row x. Returns
 /// as write_vxl_map does.
 bool write_vxl_map_finishing_rows(const char* path, std::string* reason, std::span<std::uint8_t> scratch,
-                                  void (*finish_row)(int x));
+                                  void (*finish_row)(int x, void* context), void* context);

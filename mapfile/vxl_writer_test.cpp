@@ -417,7 +417,7 @@ namespace {
 // Colours for the row-by-row test: a row is painted only when the writer asks for it.
 int rows_finished = 0;
 bool rows_in_order = true;
-void paint_row_when_asked(int x) {
+void paint_row_when_asked(int x, void*) {
     rows_in_order = rows_in_order && x == rows_finished;
     ++rows_finished;
     for (int y = 0; y < MAP_SIZE; ++y)
@@ -448,7 +448,7 @@ TEST_F(VxlWriter, RowsFinishedOneAtATimeGiveTheFileOfTheFinishedVolume) {
 
     // The colours are not there yet: a row encoded before it is finished would show.
     std::vector<std::uint8_t> lent(1 << 20, 0xEE);
-    ASSERT_TRUE(write_vxl_map_finishing_rows(rows_path.c_str(), &reason, lent, paint_row_when_asked)) << reason;
+    ASSERT_TRUE(write_vxl_map_finishing_rows(rows_path.c_str(), &reason, lent, paint_row_when_asked, nullptr)) << reason;
     EXPECT_EQ(rows_finished, MAP_SIZE);
     EXPECT_TRUE(rows_in_order);
     ASSERT_TRUE(write_vxl_map(whole_path.c_str(), &reason)) << reason;
