@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace {
 
 constexpr int SIZE = VXL_MAP_SIZE;
@@ -49,24 +51,7 @@ unsigned runs_of_line(const std::uint8_t* before, const std::uint8_t* own, const
 
 // Bytes of a line's records from the colour count of its columns.
 std::size_t record_bytes(std::size_t columns, std::size_t colours) {
-    return VXL_SPAN_HEADER_BYTES * columns + VXL_COLOR_BYTES * colours;
-}
-
-// The file's bytes least significant first: one store where that is the
-// processor's own order, byte by byte elsewhere.
-void store_le32(std::uint8_t* out, std::uint32_t w) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(out, &w, sizeof w);
-    } else {
-        for (int i = 0; i < 4; ++i) out[i] = std::uint8_t(w >> (8 * i));
-    }
-}
-void store_le64(std::uint8_t* out, std::uint64_t w) {
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(out, &w, sizeof w);
-    } else {
-        for (int i = 0; i < 8; ++i) out[i] = std::uint8_t(w >> (8 * i));
-    }
+    return VXL_SPAN_HEADER_BYTES * columns + VXL_COLOUR_BYTES * colours;
 }
 
 vxl_file_rows within_map(vxl_file_rows rows) {
@@ -139,7 +124,7 @@ std::uint8_t* put_row(band_tables& t, int j, std::uint8_t* out, const std::uint8
         const std::uint32_t header = top << 8 | (top + run[x] - 1) << 16;  // span_length 0, air_start 0
         store_le32(out, header);
         out += VXL_SPAN_HEADER_BYTES;
-        for (int i = 0; i < run[x]; ++i, out += VXL_COLOR_BYTES) store_le32(out, colour[x]);
+        for (int i = 0; i < run[x]; ++i, out += VXL_COLOUR_BYTES) store_le32(out, colour[x]);
         ++x;
     }
 }

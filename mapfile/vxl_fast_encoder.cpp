@@ -15,6 +15,7 @@
 #include "mapfile/column_bits.h"
 #include "mapfile/vxl_fast_encoder_kernels.h"
 #include "mapfile/vxl_format.h"
+#include "platform/byte_order.h"
 #include "platform/target_attributes.h"
 #include "platform/vector_path.h"
 #include "volume/volume.h"
@@ -93,22 +94,15 @@ bool is_ground(mask solid, mask exposed, int& top, int& run) {
 [[gnu::noinline]] std::size_t span_bytes(mask solid, mask exposed) {
     std::size_t bytes = 0;
     for_each_span(solid, exposed, [&](const span& s) {
-        bytes += VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t(s.top_stop - s.top_start + s.bottom_stop - s.bottom_start);
+        bytes += VXL_SPAN_HEADER_BYTES + VXL_COLOUR_BYTES * std::size_t(s.top_stop - s.top_start + s.bottom_stop - s.bottom_start);
     });
     return bytes;
 }
 
 std::size_t column_bytes(mask solid, mask exposed) {
     int top, run;
-    if (is_ground(solid, exposed, top, run)) return VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t(run);
+    if (is_ground(solid, exposed, top, run)) return VXL_SPAN_HEADER_BYTES + VXL_COLOUR_BYTES * std::size_t(run);
     return span_bytes(solid, exposed);
-}
-
-void store_le32(std::uint8_t* out, std::uint32_t word) {
-    out[0] = std::uint8_t(word);
-    out[1] = std::uint8_t(word >> 8);
-    out[2] = std::uint8_t(word >> 16);
-    out[3] = std::uint8_t(word >> 24);
 }
 
 // The header's four bytes as one word, span_length lowest. Each field is stored
@@ -129,7 +123,7 @@ struct colour_column {
 };
 
 std::uint8_t* put_colours(std::uint8_t* out, colour_column colours, int from, int to) {
-    for (int z = from; z < to; ++z, out += VXL_COLOR_BYTES) store_le32(out, colours[z]);
+    for (int z = from; z < to; ++z, out += VXL_COLOUR_BYTES) store_le32(out, colours[z]);
     return out;
 }
 
@@ -292,7 +286,7 @@ vxl_row_encoder::vxl_row_encoder(std::span<std::uint8_t> scratch) {
         row_runs(tops, x, runs);
         for (int y = 0; y < MAP_SIZE; ++y) {
             if (runs[y] != GENERAL) {
-                row_bytes[y] += VXL_SPAN_HEADER_BYTES + VXL_COLOR_BYTES * std::size_t{runs[y]};
+                row_bytes[y] += VXL_SPAN_HEADER_BYTES + VXL_COLOUR_BYTES * std::size_t{runs[y]};
             } else {
                 const column_masks m = masks_of(x, y);
                 row_bytes[y] += column_bytes(m.solid, m.exposed);
@@ -338,7 +332,7 @@ void vxl_row_encoder::write_next_row() {
             if (run > 0) {
                 // File z = t is generator z = 63 - t; the run goes down from there.
                 const std::uint32_t* colour = color_map + voxel_index(x, y, MAP_DEPTH - 1 - t);
-                for (int i = 0; i < run; ++i, out += VXL_COLOR_BYTES) store_le32(out, colour[-i]);
+                for (int i = 0; i < run; ++i, out += VXL_COLOUR_BYTES) store_le32(out, colour[-i]);
             }
         } else {
             const column_masks m = masks_of(x, y);

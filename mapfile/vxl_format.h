@@ -17,7 +17,7 @@ constexpr int VXL_MAP_SIZE = 512;                 // columns along x and along y
 constexpr int VXL_COLUMN_DEPTH = 64;              // voxels in a column
 
 constexpr std::size_t VXL_SPAN_HEADER_BYTES = 4;
-constexpr std::size_t VXL_COLOR_BYTES = 4;
+constexpr std::size_t VXL_COLOUR_BYTES = 4;
 
 // Byte offsets inside a span header.
 constexpr std::size_t VXL_SPAN_LENGTH = 0;  // 4-byte units, header included; 0 = last span

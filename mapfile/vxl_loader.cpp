@@ -107,7 +107,7 @@ namespace {
     // A last span ends after its top colours; any other is followed at least by
     // the next span's header.
     const std::size_t record_end = span_length == 0
-                                       ? r + VXL_SPAN_HEADER_BYTES + std::size_t(top_count) * VXL_COLOR_BYTES
+                                       ? r + VXL_SPAN_HEADER_BYTES + std::size_t(top_count) * VXL_COLOUR_BYTES
                                        : r + std::size_t(span_length) * VXL_SPAN_HEADER_BYTES + VXL_SPAN_HEADER_BYTES;
     if (record_end - cursor.offset > VXL_MAX_RECORD_BYTES)
         return fail_at(cursor, r + VXL_SPAN_LENGTH,
@@ -117,10 +117,10 @@ namespace {
                        fault);
 
     const std::size_t colours = r + VXL_SPAN_HEADER_BYTES;
-    if (length - colours < std::size_t(top_count) * VXL_COLOR_BYTES)
+    if (length - colours < std::size_t(top_count) * VXL_COLOUR_BYTES)
         return fail_at(cursor, r,
                        "top colours cut short: " + colour_records_need(top_count) + " bytes up to " +
-                           std::to_string(colours + std::size_t(top_count) * VXL_COLOR_BYTES) +
+                           std::to_string(colours + std::size_t(top_count) * VXL_COLOUR_BYTES) +
                            ", the image ends at byte " + std::to_string(length),
                        fault);
     return top_count;
@@ -177,7 +177,7 @@ namespace {
 /// Decodes the colour records at data[at ..] into column->colour[from .. to).
 void read_colours(const std::uint8_t* data, std::size_t at, int from, int to, vxl_column* column) {
     for (int z = from; z < to; ++z)
-        column->colour[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOR_BYTES);
+        column->colour[z] = get_u32_le(data + at + std::size_t(z - from) * VXL_COLOUR_BYTES);
 }
 
 }  // namespace
@@ -211,7 +211,7 @@ bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
         read_colours(data, colours, top_start, top_stop, column);
         coloured |= voxel_range(top_start, top_stop);
 
-        const std::size_t bottom_colours = colours + std::size_t(top_count) * VXL_COLOR_BYTES;
+        const std::size_t bottom_colours = colours + std::size_t(top_count) * VXL_COLOUR_BYTES;
         if (span_length == 0) {
             // The last span: everything below its top run is solid without a colour.
             column->solid = solid;

@@ -300,7 +300,7 @@ TEST_F(VxlLoader, MalformedImagesAreRejectedWithTheirOwnReasonAndChangeNothing) 
         EXPECT_TRUE(reasons.insert(result.reason).second) << "reason given twice: " << result.reason;
         ASSERT_EQ(std::memcmp(solid_map, solid_before.data(), VOXEL_COUNT), 0) << "solid_map was written";
         ASSERT_EQ(std::memcmp(color_map, colour_before.data(), VOXEL_COUNT * 4), 0) << "color_map was written";
-        for (std::uint64_t m : coloured) ASSERT_EQ(m, 0x1234u) << "colored masks were written";
+        for (std::uint64_t m : coloured) ASSERT_EQ(m, 0x1234u) << "coloured masks were written";
     }
 }
 

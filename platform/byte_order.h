@@ -3,7 +3,9 @@
 // first, whatever the processor's own order. The one place that spells it out.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 /// the 32-bit word stored least significant byte first at p[0..3]
@@ -17,4 +19,23 @@ inline void put_u32_le(std::vector<std::uint8_t>& out, std::uint32_t word) {
     out.push_back(static_cast<std::uint8_t>((word >> 8) & 0xFF));
     out.push_back(static_cast<std::uint8_t>((word >> 16) & 0xFF));
     out.push_back(static_cast<std::uint8_t>(word >> 24));
+}
+
+/// Stores w at out[0..3], least significant byte first: one store where that is
+/// the processor's own order, byte by byte elsewhere.
+inline void store_le32(std::uint8_t* out, std::uint32_t w) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &w, sizeof w);
+    } else {
+        for (int i = 0; i < 4; ++i) out[i] = std::uint8_t(w >> (8 * i));
+    }
+}
+
+/// Stores w at out[0..7], least significant byte first.
+inline void store_le64(std::uint8_t* out, std::uint64_t w) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &w, sizeof w);
+    } else {
+        for (int i = 0; i < 8; ++i) out[i] = std::uint8_t(w >> (8 * i));
+    }
 }

@@ -66,7 +66,7 @@ constexpr int MAX_JOBS = 1024;
 
 // ---- arguments
 
-struct GenerateArguments {
+struct generate_arguments {
     std::optional<std::string> seeds;
     std::optional<std::string> jobs;
     std::optional<std::string> output;
@@ -76,8 +76,8 @@ struct GenerateArguments {
     std::string error;  // the first word that could not be understood, and why
 };
 
-GenerateArguments parse_generate_arguments(int argc, char** argv) {
-    GenerateArguments args;
+generate_arguments parse_generate_arguments(int argc, char** argv) {
+    generate_arguments args;
     auto fail = [&](const std::string& why) {
         if (args.error.empty()) args.error = why;
     };
@@ -138,7 +138,7 @@ namespace {
 // ---- making and writing
 
 /// A map made by a worker, for the writer.
-struct MadeMap {
+struct made_map {
     std::uint64_t index = 0;  // in the list
     std::int32_t seed = 0;
     std::vector<std::uint8_t> vxl;
@@ -147,7 +147,7 @@ struct MadeMap {
 };
 
 /// The top view of the map in bytes, as `vxltool render` draws it, into made->png.
-void make_preview(MadeMap* made) {
+void make_preview(made_map* made) {
     decoded_map map;
     std::string why;
     if (!decode_map(made->vxl.data(), made->vxl.size(), &map, &why) ||
@@ -163,7 +163,7 @@ void make_preview(MadeMap* made) {
 /// folder short of room fills up the same way every time.
 class Batch {
   public:
-    Batch(const SeedList& seeds, bool start_regions, bool previews, int workers)
+    Batch(const seed_list& seeds, bool start_regions, bool previews, int workers)
         : seeds_(seeds), start_regions_(start_regions), previews_(previews), running_(workers),
           capacity_(std::size_t(workers)) {}
 
@@ -176,7 +176,7 @@ class Batch {
                 if (stopped_ || next_ == seeds_.count) break;
                 index = next_++;
             }
-            MadeMap made;
+            made_map made;
             made.index = index;
             made.seed = seed_list_at(seeds_, index);
             try {
@@ -203,16 +203,16 @@ class Batch {
 
     /// The next map made, waiting at most timeout; nullopt when none came in that
     /// time, and *finished when there will be none.
-    std::optional<MadeMap> take(std::chrono::milliseconds timeout, bool* finished) {
+    std::optional<made_map> take(std::chrono::milliseconds timeout, bool* finished) {
         std::unique_lock<std::mutex> lock(mutex_);
         auto next = [&] {
-            return std::find_if(queue_.begin(), queue_.end(), [&](const MadeMap& m) { return m.index == written_; });
+            return std::find_if(queue_.begin(), queue_.end(), [&](const made_map& m) { return m.index == written_; });
         };
         ready_.wait_for(lock, timeout, [&] { return next() != queue_.end() || running_ == 0; });
         *finished = queue_.empty() && running_ == 0;
         const auto found = next();
         if (found == queue_.end()) return std::nullopt;
-        MadeMap made = std::move(*found);
+        made_map made = std::move(*found);
         queue_.erase(found);
         ++written_;
         lock.unlock();
@@ -241,13 +241,13 @@ class Batch {
     }
 
   private:
-    const SeedList& seeds_;
+    const seed_list& seeds_;
     const bool start_regions_;
     const bool previews_;
     std::mutex mutex_;
     std::condition_variable ready_;  // a map is queued, or a worker ended
     std::condition_variable room_;   // the queue has room, or the run stops
-    std::deque<MadeMap> queue_;
+    std::deque<made_map> queue_;
     std::uint64_t next_ = 0;     // index of the next seed to make
     std::uint64_t written_ = 0;  // index of the next map the writer takes
     int running_;             // workers not yet ended
@@ -257,7 +257,7 @@ class Batch {
 
 /// Writes made into dir, the map and then its preview. On failure returns false
 /// with what failed in *what, why in *why and the maps written in *written.
-bool write_made_map(const std::string& dir, const MadeMap& made, std::uint64_t* written, std::string* what,
+bool write_made_map(const std::string& dir, const made_map& made, std::uint64_t* written, std::string* what,
                     std::string* why) {
     const std::string name = dir + (dir.back() == '/' ? "seed" : "/seed") + std::to_string(made.seed);
     if (made.vxl.empty()) return *what = "seed " + std::to_string(made.seed), *why = made.error, false;
@@ -283,14 +283,14 @@ void block_cleanup_signals(bool block, sigset_t* old) {
 }  // namespace
 
 int run_generate(int argc, char** argv) {
-    const GenerateArguments args = parse_generate_arguments(argc, argv);
+    const generate_arguments args = parse_generate_arguments(argc, argv);
     if (args.help) return std::fputs(GENERATE_USAGE, stdout), VXLTOOL_OK;
     if (!args.error.empty()) return usage_error("generate", args.error);
     if (!args.seeds) return usage_error("generate", "no seeds given: --seeds LIST");
     if (!args.output || args.output->empty()) return usage_error("generate", "no folder given: -o DIR");
     if (*args.output == "-")
         return usage_error("generate", "the maps go into a folder, not to standard output: -o DIR");
-    SeedList seeds;
+    seed_list seeds;
     std::string why;
     if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("generate", "--seeds: " + why);
     int jobs = processor_count();
@@ -336,7 +336,7 @@ int run_generate(int argc, char** argv) {
     bool ok = true, finished = false;
     progress.show(0, true);
     while (!finished) {
-        std::optional<MadeMap> made = batch.take(std::chrono::milliseconds(100), &finished);
+        std::optional<made_map> made = batch.take(std::chrono::milliseconds(100), &finished);
         std::string what;
         if (made && !write_made_map(dir, *made, &written, &what, &why)) {
             progress.clear();

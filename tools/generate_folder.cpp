@@ -53,7 +53,7 @@ std::optional<std::int32_t> seed_of_map_name(const std::string& name) {
     if (name.size() <= prefix.size() + suffix.size() || name.rfind(prefix, 0) != 0 ||
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
         return std::nullopt;
-    SeedList one;
+    seed_list one;
     std::string why;
     const std::string number = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
     if (!parse_seed_list(number, &one, &why) || one.count != 1 || std::to_string(one.ranges[0].first) != number)
@@ -66,7 +66,7 @@ std::optional<std::int32_t> seed_of_map_name(const std::string& name) {
 /// each is freed as its successor takes its place. Previews are not counted.
 /// False with the reason when they cannot fit; a file system that tells nothing
 /// of its room passes.
-bool has_room_for(const std::string& dir, const SeedList& seeds, std::string* why) {
+bool has_room_for(const std::string& dir, const seed_list& seeds, std::string* why) {
     struct statvfs fs;
     if (statvfs(dir.c_str(), &fs) != 0 || fs.f_blocks == 0) return true;
     const std::uint64_t free = std::uint64_t(fs.f_bavail) * fs.f_frsize;

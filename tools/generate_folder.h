@@ -21,7 +21,7 @@ std::optional<std::int32_t> seed_of_map_name(const std::string& name);
 /// each is freed as its successor takes its place. Previews are not counted.
 /// False with the reason when they cannot fit; a file system that tells nothing
 /// of its room passes.
-bool has_room_for(const std::string& dir, const SeedList& seeds, std::string* why);
+bool has_room_for(const std::string& dir, const seed_list& seeds, std::string* why);
 /// Makes dir unless it is a folder already, and checks that it takes new files.
 /// On failure complains and returns false. *made tells whether it was made.
 bool prepare_folder(const std::string& dir, bool* made);

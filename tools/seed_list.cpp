@@ -31,7 +31,7 @@ bool read_seed(const std::string& text, std::int32_t* seed, std::string* reason)
 }
 
 /// One item of the list, a seed or A..B, as a range.
-bool read_item(const std::string& item, SeedRange* range, std::string* reason) {
+bool read_item(const std::string& item, seed_range* range, std::string* reason) {
     const std::size_t dots = item.find("..");
     if (dots == std::string::npos) {
         if (!read_seed(item, &range->first, reason)) return false;
@@ -53,8 +53,8 @@ bool read_item(const std::string& item, SeedRange* range, std::string* reason) {
 
 }  // namespace
 
-bool parse_seed_list(const std::string& text, SeedList* list, std::string* reason) {
-    std::vector<SeedRange> items;
+bool parse_seed_list(const std::string& text, seed_list* list, std::string* reason) {
+    std::vector<seed_range> items;
     for (std::size_t begin = 0;;) {
         const std::size_t comma = std::min(text.find(',', begin), text.size());
         const std::string item = text.substr(begin, comma - begin);
@@ -62,7 +62,7 @@ bool parse_seed_list(const std::string& text, SeedList* list, std::string* reaso
             *reason = text.empty() ? "the list of seeds is empty" : "empty item in '" + text + "'";
             return false;
         }
-        SeedRange range;
+        seed_range range;
         if (!read_item(item, &range, reason)) return false;
         items.push_back(range);
         if (comma == text.size()) break;
@@ -72,34 +72,34 @@ bool parse_seed_list(const std::string& text, SeedList* list, std::string* reaso
     // Sorted and merged: overlapping and adjacent ranges become one, so each seed
     // is made once, and the work goes in ascending order of seed.
     std::sort(items.begin(), items.end(),
-              [](const SeedRange& a, const SeedRange& b) { return a.first < b.first; });
+              [](const seed_range& a, const seed_range& b) { return a.first < b.first; });
     list->ranges.clear();
     list->count = 0;
-    for (const SeedRange& r : items) {
+    for (const seed_range& r : items) {
         if (!list->ranges.empty() && std::int64_t(r.first) <= std::int64_t(list->ranges.back().last) + 1) {
             list->ranges.back().last = std::max(list->ranges.back().last, r.last);
         } else {
             list->ranges.push_back(r);
         }
     }
-    for (SeedRange& r : list->ranges) {
+    for (seed_range& r : list->ranges) {
         r.start = list->count;
         list->count += std::uint64_t(std::int64_t(r.last) - std::int64_t(r.first) + 1);
     }
     return true;
 }
 
-bool seed_list_contains(const SeedList& list, std::int32_t seed) {
+bool seed_list_contains(const seed_list& list, std::int32_t seed) {
     // The first range that ends at or after seed is the only one that may hold it.
     const auto r = std::lower_bound(list.ranges.begin(), list.ranges.end(), seed,
-                                    [](const SeedRange& range, std::int32_t s) { return range.last < s; });
+                                    [](const seed_range& range, std::int32_t s) { return range.last < s; });
     return r != list.ranges.end() && r->first <= seed;
 }
 
-std::int32_t seed_list_at(const SeedList& list, std::uint64_t index) {
+std::int32_t seed_list_at(const seed_list& list, std::uint64_t index) {
     // The last range that starts at or before index holds it.
     const auto r = std::upper_bound(list.ranges.begin(), list.ranges.end(), index,
-                                    [](std::uint64_t i, const SeedRange& range) { return i < range.start; }) -
+                                    [](std::uint64_t i, const seed_range& range) { return i < range.start; }) -
                    1;
     return std::int32_t(std::int64_t(r->first) + std::int64_t(index - r->start));
 }

@@ -11,14 +11,14 @@
 
 /// Seeds first..last, both included; start is the number of seeds of the list
 /// in the ranges before this one.
-struct SeedRange {
+struct seed_range {
     std::int32_t first = 0;
     std::int32_t last = 0;
     std::uint64_t start = 0;
 };
 
-struct SeedList {
-    std::vector<SeedRange> ranges;  // ascending, disjoint and not adjacent
+struct seed_list {
+    std::vector<seed_range> ranges;  // ascending, disjoint and not adjacent
     std::uint64_t count = 0;        // seeds in all ranges, at most 2^32
 };
 
@@ -27,10 +27,10 @@ struct SeedList {
 /// sign, then digits) or a range of two, has a seed outside -2147483648 to
 /// 2147483647, or is a range whose first seed is above its last. Memory is
 /// proportional to the number of items, never to the number of seeds.
-bool parse_seed_list(const std::string& text, SeedList* list, std::string* reason);
+bool parse_seed_list(const std::string& text, seed_list* list, std::string* reason);
 
 /// True when seed is in list.
-bool seed_list_contains(const SeedList& list, std::int32_t seed);
+bool seed_list_contains(const seed_list& list, std::int32_t seed);
 
 /// The index-th seed of list in ascending order; index < list.count.
-std::int32_t seed_list_at(const SeedList& list, std::uint64_t index);
+std::int32_t seed_list_at(const seed_list& list, std::uint64_t index);

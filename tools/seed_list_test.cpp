@@ -10,13 +10,13 @@ namespace {
 
 using ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
-ranges ranges_of(const SeedList& list) {
+ranges ranges_of(const seed_list& list) {
     ranges r;
-    for (const SeedRange& range : list.ranges) r.emplace_back(range.first, range.last);
+    for (const seed_range& range : list.ranges) r.emplace_back(range.first, range.last);
     return r;
 }
 
-TEST(SeedList, ReadsSeedsAndRangesMergedInAscendingOrder) {
+TEST(seed_list, ReadsSeedsAndRangesMergedInAscendingOrder) {
     const struct {
         const char* text;
         ranges expected;
@@ -38,7 +38,7 @@ TEST(SeedList, ReadsSeedsAndRangesMergedInAscendingOrder) {
         {"-2147483648..2147483647,0,-2147483648..5", {{-2147483648, 2147483647}}, std::uint64_t{1} << 32},
     };
     for (const auto& c : cases) {
-        SeedList list;
+        seed_list list;
         std::string why;
         ASSERT_TRUE(parse_seed_list(c.text, &list, &why)) << c.text << ": " << why;
         EXPECT_EQ(ranges_of(list), c.expected) << c.text;
@@ -46,7 +46,7 @@ TEST(SeedList, ReadsSeedsAndRangesMergedInAscendingOrder) {
     }
 }
 
-TEST(SeedList, RefusesJunkNamingTheItem) {
+TEST(seed_list, RefusesJunkNamingTheItem) {
     const struct {
         const char* text;
         const char* reason;
@@ -76,15 +76,15 @@ TEST(SeedList, RefusesJunkNamingTheItem) {
         {"1,-1..-2", "range '-1..-2' runs backwards: write it -2..-1"},
     };
     for (const auto& c : cases) {
-        SeedList list;
+        seed_list list;
         std::string why;
         EXPECT_FALSE(parse_seed_list(c.text, &list, &why)) << c.text;
         EXPECT_EQ(why, c.reason) << c.text;
     }
 }
 
-TEST(SeedList, FindsTheNthSeedAndMembershipAcrossRanges) {
-    SeedList list;
+TEST(seed_list, FindsTheNthSeedAndMembershipAcrossRanges) {
+    seed_list list;
     std::string why;
     ASSERT_TRUE(parse_seed_list("10..12,-3,100..101,2147483647", &list, &why)) << why;
     const std::vector<std::int32_t> all = {-3, 10, 11, 12, 100, 101, 2147483647};
