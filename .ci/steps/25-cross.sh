@@ -15,7 +15,7 @@ bash scripts/install-deps.sh cross
 seeds=(1 2 0 -1 -7 7 42 99 123456789 2147483647 -2147483648)
 declare -A triple=([aarch64]=aarch64-linux-gnu [s390x]=s390x-linux-gnu [i686]=i686-linux-gnu)
 declare -A qemu=([aarch64]=qemu-aarch64 [s390x]=qemu-s390x [i686]=qemu-i386)
-declare -A test_rooms=([s390x]="numerics;mapfile" [i686]="numerics")
+declare -A test_rooms=([s390x]="platform;numerics;mapfile" [i686]="numerics")
 # These two hold the fast noise fill to the plain one at every period, height and
 # span: two thirds of the tests' time, minutes under emulation. Off x86 the fast
 # fill is the portable code that the native run holds to the plain fill, and the
