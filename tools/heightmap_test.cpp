@@ -34,41 +34,41 @@ decoded_map decoded(const std::vector<std::uint8_t>& file) {
 /// A PNG made directly with libpng, of any type the format has: rows of
 /// samples of bit_depth bits (1 to 16; 16-bit samples given as values), with an
 /// optional palette and tRNS chunk.
-struct png_spec {
+struct png_layout {
     int colour_type;
     int bit_depth;
     bool interlaced = false;
     int width = 512, height = 512;
 };
 
-std::vector<std::uint8_t> make_png(const png_spec& spec, const std::function<std::vector<std::uint16_t>(int x, int y)>& pixel,
+std::vector<std::uint8_t> make_png(const png_layout& layout, const std::function<std::vector<std::uint16_t>(int x, int y)>& pixel,
                                    const std::vector<png_color>& palette = {}, const std::vector<png_byte>& trns = {}) {
     struct png_sink {
         std::vector<std::uint8_t> bytes;
     } sink;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    std::vector<std::vector<std::uint8_t>> rows(std::size_t(spec.height));
-    const int samples = spec.colour_type == PNG_COLOR_TYPE_GRAY         ? 1
-                        : spec.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                        : spec.colour_type == PNG_COLOR_TYPE_RGB        ? 3
-                        : spec.colour_type == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+    std::vector<std::vector<std::uint8_t>> rows(std::size_t(layout.height));
+    const int samples = layout.colour_type == PNG_COLOR_TYPE_GRAY         ? 1
+                        : layout.colour_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                        : layout.colour_type == PNG_COLOR_TYPE_RGB        ? 3
+                        : layout.colour_type == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
                                                                         : 1;
-    for (int y = 0; y < spec.height; ++y) {
+    for (int y = 0; y < layout.height; ++y) {
         // Pack samples of bit_depth bits, most significant first, as PNG does.
         std::vector<std::uint8_t>& row = rows[std::size_t(y)];
-        row.assign((std::size_t(spec.width) * std::size_t(samples) * std::size_t(spec.bit_depth) + 7) / 8, 0);
+        row.assign((std::size_t(layout.width) * std::size_t(samples) * std::size_t(layout.bit_depth) + 7) / 8, 0);
         std::size_t bit = 0;
-        for (int x = 0; x < spec.width; ++x)
+        for (int x = 0; x < layout.width; ++x)
             for (std::uint16_t v : pixel(x, y)) {
-                if (spec.bit_depth == 16) {
+                if (layout.bit_depth == 16) {
                     row[bit / 8] = std::uint8_t(v >> 8), row[bit / 8 + 1] = std::uint8_t(v);
-                } else if (spec.bit_depth == 8) {
+                } else if (layout.bit_depth == 8) {
                     row[bit / 8] = std::uint8_t(v);
                 } else {
-                    row[bit / 8] |= std::uint8_t(v << (8 - spec.bit_depth - bit % 8));
+                    row[bit / 8] |= std::uint8_t(v << (8 - layout.bit_depth - bit % 8));
                 }
-                bit += std::size_t(spec.bit_depth);
+                bit += std::size_t(layout.bit_depth);
             }
     }
     std::vector<png_bytep> pointers;
@@ -85,8 +85,8 @@ std::vector<std::uint8_t> make_png(const png_spec& spec, const std::function<std
             s->bytes.insert(s->bytes.end(), data, data + size);
         },
         nullptr);
-    png_set_IHDR(png, info, png_uint_32(spec.width), png_uint_32(spec.height), spec.bit_depth, spec.colour_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, png_uint_32(layout.width), png_uint_32(layout.height), layout.bit_depth, layout.colour_type,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), int(palette.size()));
     if (!trns.empty()) png_set_tRNS(png, info, trns.data(), int(trns.size()), nullptr);
