@@ -13,6 +13,8 @@ fresh_vxl_map_work::fresh_vxl_map_work() : memory_(reserve_file_buffer(sizeof(vx
     work_ = new (memory_.get()) vxl_map_work;  // left as it comes: every stage writes what it reads
 }
 
+std::unique_ptr<vxl_map_work> heap_vxl_map_work() { return std::unique_ptr<vxl_map_work>(new vxl_map_work); }
+
 void prepare_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work) {
     generate_map_columns(seed, start_regions, work.columns, work.workspace);
 }
@@ -51,7 +53,7 @@ void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std
 }
 
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
-    const fresh_vxl_map_work work;  // 5 MiB: too much for the stack of every thread that may call this
+    const std::unique_ptr<vxl_map_work> work = heap_vxl_map_work();  // 5 MiB: too much for a thread's stack
     prepare_vxl_map(seed, start_regions, *work);
     file_buffer spare;
     const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -14,8 +15,8 @@
 #include "terrain/map_columns.h"
 
 /// The VXL file of seed. Safe to call from any number of threads at once; each
-/// call works in 5 MiB of its own besides the file. Throws std::bad_alloc when
-/// memory runs out.
+/// call works in 5 MiB of its own from the heap besides the file. Throws
+/// std::bad_alloc when memory runs out.
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions);
 
 /// Everything one map is made in, 5 MiB: its columns, and the generator's
@@ -29,6 +30,12 @@ struct vxl_map_work {
 /// thread: the file replaces what out held, in its capacity where that suffices.
 /// Throws std::bad_alloc when memory for out runs out.
 void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std::vector<std::uint8_t>& out);
+
+/// A vxl_map_work from the heap, left uninitialised: every stage writes what it
+/// reads. The allocator keeps such a block for the next one that a thread asks for,
+/// so a caller that makes one map after another gets memory already mapped, where
+/// fresh pages would cost a first touch each. Throws std::bad_alloc.
+std::unique_ptr<vxl_map_work> heap_vxl_map_work();
 
 /// A vxl_map_work in memory fresh from the system, mapped at once, in 2 MiB huge
 /// pages as far as it fills them where the system has them: first touches of
