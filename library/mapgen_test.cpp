@@ -120,8 +120,6 @@ TEST(MapgenGenerate, ThreadsCallingAtOnceGetWhatOneThreadGets) {
 #endif
 #endif
 #ifdef MAPGEN_CAN_LIMIT_MEMORY
-namespace {
-
 // The exit status of a call under the limit: 0 for ENOMEM with the outputs alone.
 int generate_without_memory() {
     long pages = 0;
@@ -147,7 +145,6 @@ int generate_without_memory() {
     return status == ENOMEM && data == &sentinel && size == 12345 ? 0 : 12;
 }
 
-}  // namespace
 
 TEST(MapgenGenerate, OutOfMemoryIsEnomemWithTheOutputsAlone) {
     // In a process started afresh, not forked from this one: the heaps of the
