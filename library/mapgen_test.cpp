@@ -145,7 +145,6 @@ int generate_without_memory() {
     return status == ENOMEM && data == &sentinel && size == 12345 ? 0 : 12;
 }
 
-
 TEST(MapgenGenerate, OutOfMemoryIsEnomemWithTheOutputsAlone) {
     // In a process started afresh, not forked from this one: the heaps of the
     // threads that earlier tests ran hold memory a forked child could still use.
