@@ -16,9 +16,11 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -137,13 +139,21 @@ namespace {
 
 // ---- making and writing
 
+/// Memory a map is made in and its file encoded in, kept from one map to the
+/// next: a run makes each map in memory already mapped, and never copies a file.
+struct map_slot {
+    fresh_vxl_map_work work;
+    file_buffer spare;  // for a file too big for the work's idle workspace
+};
+
 /// A map made by a worker, for the writer.
 struct made_map {
     std::uint64_t index = 0;  // in the list
     std::int32_t seed = 0;
-    std::vector<std::uint8_t> vxl;
-    std::vector<std::uint8_t> png;  // with --previews
-    std::string error;              // why it could not be made
+    std::unique_ptr<map_slot> slot;     // where the map was made
+    std::span<const std::uint8_t> vxl;  // its file, in slot; empty when it could not be made
+    std::vector<std::uint8_t> png;      // with --previews
+    std::string error;                  // why it could not be made
 };
 
 /// The top view of the map in bytes, as `vxltool render` draws it, into made->png.
@@ -158,7 +168,8 @@ void make_preview(made_map* made) {
 /// The work shared between the writer (the command's own thread) and the workers.
 /// Workers take seeds in ascending order and hand the maps over through a queue of
 /// at most one map a worker (and the one the writer waits for), so memory stays a
-/// few maps a worker however long the list. The writer takes them in the list's
+/// few maps a worker however long the list: each map is made, encoded and written
+/// from a slot of 5 MiB, which then goes back for a later map. The writer takes them in the list's
 /// order, whichever worker finishes first: the files appear in seed order, and a
 /// folder short of room fills up the same way every time.
 class Batch {
@@ -180,7 +191,9 @@ class Batch {
             made.index = index;
             made.seed = seed_list_at(seeds_, index);
             try {
-                made.vxl = make_vxl_map(made.seed, start_regions_);
+                made.slot = take_slot();
+                prepare_vxl_map(made.seed, start_regions_, *made.slot->work);
+                made.vxl = encode_vxl_map_in_work(*made.slot->work, made.slot->spare);
                 if (previews_) make_preview(&made);
             } catch (const std::bad_alloc&) {
                 made.error = "out of memory";
@@ -230,6 +243,14 @@ class Batch {
         ready_.notify_one();
     }
 
+    /// Gives the memory of a map the writer is done with back for the next map.
+    void give_back(std::unique_ptr<map_slot> slot) {
+        if (!slot) return;
+        slot->spare.reset();
+        const std::lock_guard<std::mutex> lock(mutex_);
+        slots_.push_back(std::move(slot));
+    }
+
     /// Tells the workers to take no more seeds and to drop what they make.
     void stop() {
         {
@@ -241,6 +262,20 @@ class Batch {
     }
 
   private:
+    // A slot given back, or else a new one: as many exist as maps are being made,
+    // queued and written at once.
+    std::unique_ptr<map_slot> take_slot() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (!slots_.empty()) {
+                std::unique_ptr<map_slot> slot = std::move(slots_.back());
+                slots_.pop_back();
+                return slot;
+            }
+        }
+        return std::make_unique<map_slot>();
+    }
+
     const seed_list& seeds_;
     const bool start_regions_;
     const bool previews_;
@@ -248,6 +283,7 @@ class Batch {
     std::condition_variable ready_;  // a map is queued, or a worker ended
     std::condition_variable room_;   // the queue has room, or the run stops
     std::deque<made_map> queue_;
+    std::vector<std::unique_ptr<map_slot>> slots_;  // given back, for the next maps
     std::uint64_t next_ = 0;     // index of the next seed to make
     std::uint64_t written_ = 0;  // index of the next map the writer takes
     int running_;             // workers not yet ended
@@ -338,7 +374,9 @@ int run_generate(int argc, char** argv) {
     while (!finished) {
         std::optional<made_map> made = batch.take(std::chrono::milliseconds(100), &finished);
         std::string what;
-        if (made && !write_made_map(dir, *made, &written, &what, &why)) {
+        const bool failed = made && !write_made_map(dir, *made, &written, &what, &why);
+        if (made) batch.give_back(std::move(made->slot));
+        if (failed) {
             progress.clear();
             complain(what, why + " (stopped: " + std::to_string(written) + " of " + std::to_string(seeds.count) +
                                (seeds.count == 1 ? " map" : " maps") + " written)");
