@@ -13,6 +13,10 @@ void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y
     fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
 }
 
+void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
+}
+
 void add_field(float* dst, const float* src, float weight) {
     add_weighted(chosen_vector_path(), dst, src, weight, std::size_t{FIELD_SIDE} * FIELD_SIDE);
 }

@@ -22,6 +22,12 @@ bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z);
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi);
 
+/// Adds the noise fill_noise_field_fast makes into field: field[p] = float(1 * noise[p]
+/// + field[p]) for every element, the bits of that fill into a field of its own
+/// followed by add_weighted with weight 1, without that field.
+void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
+                          float lo, float hi);
+
 /// dst[i] = float(weight * src[i] + dst[i]) for i < count, in double, through path
 /// (which must be supported): the same bits on every path.
 void add_weighted(vector_path path, float* dst, const float* src, float weight, std::size_t count);

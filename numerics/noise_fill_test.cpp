@@ -200,3 +200,29 @@ TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
             }
         }
 }
+
+// Adding a layer in as it is made gives the bits of the layer made whole and then
+// added: on every path, at every period pair (bands of one and of two rows), at
+// the generator's heights and spans, and where the plain fill takes over.
+TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
+    const std::vector<float> start = random_field(13);
+    struct Layer {
+        std::int32_t period_x, period_y;
+        float z, lo, hi;
+    };
+    std::vector<Layer> layers = {{128, 128, 0.3f, 0.0f, 1.0f}, {256, 256, 63.99f, -1.0f, 0.0f},
+                                 {32, 32, 17.0f, 0.0f, 1.0f / 12}, {48, 64, 1.5f, 0.0f, 1.0f},
+                                 {64, 64, 256.0f, -0.5f, 0.5f}};
+    for (const Periods& p : PERIODS) layers.push_back({p.x, p.y, 29.1668892f, -7.3f, 12.9f});
+    for (const Layer& l : layers) {
+        std::vector<float> expected = start;
+        const std::vector<float> layer = plain_fill(l.period_x, l.period_y, l.z, l.lo, l.hi);
+        add_weighted(vector_path::baseline, expected.data(), layer.data(), 1, expected.size());
+        for (vector_path path : runnable_paths()) {
+            std::vector<float> field = start;
+            add_noise_field_fast(path, field.data(), l.period_x, l.period_y, l.z, l.lo, l.hi);
+            ASSERT_EQ(first_difference(expected, field), "")
+                << vector_path_name(path) << " path, periods " << l.period_x << ", " << l.period_y << ", z " << l.z;
+        }
+    }
+}

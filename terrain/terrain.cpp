@@ -16,8 +16,8 @@ namespace {
 float draw_noise_depth(random_source& source) { return static_cast<float>(rng_unit(source) * 64); }
 
 // Three layers of noise, coarse to fine in feature size, summed in fields.noise_a
-// (each later layer made in fields.noise_b and added in), then added into
-// fields.height with the given weight. Draws three values, one before each fill.
+// (each later layer added in as it is made), then added into fields.height with
+// the given weight. Draws three values, one before each fill.
 struct noise_layer {
     std::int32_t period;
     float lo, hi;
@@ -27,9 +27,8 @@ void add_noise_set(const terrain_fields& fields, random_source& source, const no
     fill_noise_field(fields.noise_a, layers[0].period, layers[0].period, draw_noise_depth(source), layers[0].lo,
                      layers[0].hi);
     for (int i = 1; i < 3; ++i) {
-        fill_noise_field(fields.noise_b, layers[i].period, layers[i].period, draw_noise_depth(source), layers[i].lo,
-                         layers[i].hi);
-        add_field(fields.noise_a, fields.noise_b, 1);
+        add_noise_field(fields.noise_a, layers[i].period, layers[i].period, draw_noise_depth(source), layers[i].lo,
+                        layers[i].hi);
     }
     add_field(fields.height, fields.noise_a, weight);
 }

@@ -33,7 +33,7 @@ void shape_heights(const terrain_fields& fields, random_source& source);
 /// The same with the plain profile heights: the reference for shape_heights.
 void shape_heights_plain(const terrain_fields& fields, random_source& source);
 /// Draws 22 to 24 from source: the second noise set, seen only by the colours,
-/// added to fields.height with weight 2. Overwrites fields.noise_a and fields.noise_b.
+/// added to fields.height with weight 2. Overwrites fields.noise_a.
 void add_colour_noise(const terrain_fields& fields, random_source& source);
 
 /// Integer column height of a height: truncated toward zero, negative raised to 0,

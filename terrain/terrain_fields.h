@@ -11,7 +11,7 @@
 struct terrain_fields {
     float* height;                ///< terrain height of every column (height_field)
     float* noise_a;               ///< where a noise set's layers are summed (noise_field_a)
-    float* noise_b;               ///< where one noise layer is made (noise_field_b)
+    float* noise_b;               ///< scratch of the profile heights (noise_field_b)
     std::int32_t* column_height;  ///< integer height of every column (column_height)
 };
 
