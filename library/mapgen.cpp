@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -15,24 +14,41 @@ namespace {
 
 constexpr unsigned KNOWN_FLAGS = MAPGEN_START_REGIONS;
 
+// The file of the map prepared in work, encoded straight into a buffer from
+// malloc (not new[]: mapgen_free is free, so the buffer may cross into code built
+// by another compiler or language runtime, a ctypes caller, and back), its size in
+// *size. The buffer starts as large as the generator's workspace, which the file
+// of every generated map known fits, and is then cut to the file: shrinking keeps
+// the bytes where they are, so no file is copied. nullptr when memory runs out.
+unsigned char* encode_for_caller(const vxl_map_work& work, std::size_t* size) {
+    std::size_t room = sizeof(map_workspace);
+    auto* buffer = static_cast<unsigned char*>(std::malloc(room));
+    if (!buffer) return nullptr;
+    std::size_t used = encode_prepared_vxl_map(work, {buffer, room});
+    if (used == 0) {  // larger than that: measured, then encoded again
+        std::free(buffer);
+        room = prepared_vxl_map_size(work);
+        buffer = static_cast<unsigned char*>(std::malloc(room));
+        if (!buffer) return nullptr;
+        used = encode_prepared_vxl_map(work, {buffer, room});
+    }
+    if (void* fitted = std::realloc(buffer, used)) buffer = static_cast<unsigned char*>(fitted);
+    *size = used;
+    return buffer;
+}
+
 }  // namespace
 
 int mapgen_generate(std::int32_t seed, unsigned flags, unsigned char** data, std::size_t* size) {
     if (!data || !size || (flags & ~KNOWN_FLAGS) != 0) return EINVAL;
     try {
-        // The file is encoded in the call's idle workspace and copied once, into
-        // the caller's buffer.
         const std::unique_ptr<vxl_map_work> work = heap_vxl_map_work();
         prepare_vxl_map(seed, (flags & MAPGEN_START_REGIONS) != 0, *work);
-        file_buffer spare;
-        const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
-        // malloc, not new[]: mapgen_free is free, so the buffer may cross into code
-        // built by another compiler or language runtime (a ctypes caller) and back.
-        auto* buffer = static_cast<unsigned char*>(std::malloc(file.empty() ? 1 : file.size()));
+        std::size_t bytes = 0;
+        unsigned char* const buffer = encode_for_caller(*work, &bytes);
         if (!buffer) return ENOMEM;
-        if (!file.empty()) std::memcpy(buffer, file.data(), file.size());
         *data = buffer;
-        *size = file.size();
+        *size = bytes;
         return 0;
     } catch (const std::bad_alloc&) {
         return ENOMEM;
