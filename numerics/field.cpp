@@ -13,8 +13,9 @@ void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y
     fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
 }
 
-void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
-    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
+void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
+                     float* total, float weight) {
+    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, total, weight);
 }
 
 void add_field(float* dst, const float* src, float weight) {

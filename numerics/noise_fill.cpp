@@ -188,9 +188,10 @@ namespace {
 // The fast fill, and the fast fill added in. With add, each band is made in a
 // scratch pair of rows, still in the cache, and added into field's rows there:
 // the same elements and the same one-element sums as a whole field made and then
-// added, without the field's round trip through memory.
-void fill_or_add_noise(vector_path path, float* field, bool add, std::int32_t period_x, std::int32_t period_y,
-                       float z, float lo, float hi) {
+// added, without the field's round trip through memory. With total as well, the
+// rows of field, final once the layer is in, are added into total's there too.
+void fill_or_add_noise(vector_path path, float* field, bool add, float* total, float weight, std::int32_t period_x,
+                       std::int32_t period_y, float z, float lo, float hi) {
     // The tables are sized for covered periods; anything else is the plain fill's.
     if (!noise_fill_covers(period_x, period_y, z)) {
         if (!add) {
@@ -200,6 +201,7 @@ void fill_or_add_noise(vector_path path, float* field, bool add, std::int32_t pe
         std::vector<float> layer(std::size_t{FIELD_SIDE} * FIELD_SIDE);
         fill_noise_field_plain(layer.data(), period_x, period_y, z, lo, hi);
         add_weighted(path, field, layer.data(), 1, layer.size());
+        if (total) add_weighted(path, total, field, weight, layer.size());
         return;
     }
     // The same step and span as the plain fill.
@@ -256,8 +258,11 @@ void fill_or_add_noise(vector_path path, float* field, bool add, std::int32_t pe
             }
             fill_band(path, band);
             if (add)
-                for (int r = 0; r < rows; ++r)
-                    add_weighted(path, field + (cx * width_x + first_tx + r) * FIELD_SIDE, scratch[r], 1, FIELD_SIDE);
+                for (int r = 0; r < rows; ++r) {
+                    const std::size_t at = std::size_t(cx * width_x + first_tx + r) * FIELD_SIDE;
+                    add_weighted(path, field + at, scratch[r], 1, FIELD_SIDE);
+                    if (total) add_weighted(path, total + at, field + at, weight, FIELD_SIDE);
+                }
         }
     }
 }
@@ -266,10 +271,10 @@ void fill_or_add_noise(vector_path path, float* field, bool add, std::int32_t pe
 
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi) {
-    fill_or_add_noise(path, field, false, period_x, period_y, z, lo, hi);
+    fill_or_add_noise(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
 }
 
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                          float lo, float hi) {
-    fill_or_add_noise(path, field, true, period_x, period_y, z, lo, hi);
+                          float lo, float hi, float* total, float weight) {
+    fill_or_add_noise(path, field, true, total, weight, period_x, period_y, z, lo, hi);
 }

@@ -24,9 +24,10 @@ void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x
 
 /// Adds the noise fill_noise_field_fast makes into field: field[p] = float(1 * noise[p]
 /// + field[p]) for every element, the bits of that fill into a field of its own
-/// followed by add_weighted with weight 1, without that field.
+/// followed by add_weighted with weight 1, without that field. With total, field is
+/// then added into it as well: add_weighted(path, total, field, weight, 512 * 512).
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                          float lo, float hi);
+                          float lo, float hi, float* total = nullptr, float weight = 0);
 
 /// dst[i] = float(weight * src[i] + dst[i]) for i < count, in double, through path
 /// (which must be supported): the same bits on every path.

@@ -202,10 +202,10 @@ TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
 }
 
 // Adding a layer in as it is made gives the bits of the layer made whole and then
-// added: on every path, at every period pair (bands of one and of two rows), at
+// added (and of the sum then added into a total): on every path, at every period pair (bands of one and of two rows), at
 // the generator's heights and spans, and where the plain fill takes over.
 TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
-    const std::vector<float> start = random_field(13);
+    const std::vector<float> start = random_field(13), total_start = random_field(14);
     struct Layer {
         std::int32_t period_x, period_y;
         float z, lo, hi;
@@ -218,11 +218,20 @@ TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
         std::vector<float> expected = start;
         const std::vector<float> layer = plain_fill(l.period_x, l.period_y, l.z, l.lo, l.hi);
         add_weighted(vector_path::baseline, expected.data(), layer.data(), 1, expected.size());
+        // ... and the sum then added into a total, row by row as it is complete.
+        std::vector<float> expected_total = total_start;
+        add_weighted(vector_path::baseline, expected_total.data(), expected.data(), 2, expected.size());
         for (vector_path path : runnable_paths()) {
             std::vector<float> field = start;
             add_noise_field_fast(path, field.data(), l.period_x, l.period_y, l.z, l.lo, l.hi);
             ASSERT_EQ(first_difference(expected, field), "")
                 << vector_path_name(path) << " path, periods " << l.period_x << ", " << l.period_y << ", z " << l.z;
+            std::vector<float> total = total_start;
+            field = start;
+            add_noise_field_fast(path, field.data(), l.period_x, l.period_y, l.z, l.lo, l.hi, total.data(), 2);
+            ASSERT_EQ(first_difference(expected, field), "") << vector_path_name(path) << " path, with a total";
+            ASSERT_EQ(first_difference(expected_total, total), "")
+                << vector_path_name(path) << " path, the total, periods " << l.period_x << ", " << l.period_y;
         }
     }
 }

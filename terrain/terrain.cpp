@@ -26,11 +26,12 @@ void add_noise_set(const terrain_fields& fields, random_source& source, const no
                    float weight) {
     fill_noise_field(fields.noise_a, layers[0].period, layers[0].period, draw_noise_depth(source), layers[0].lo,
                      layers[0].hi);
-    for (int i = 1; i < 3; ++i) {
-        add_noise_field(fields.noise_a, layers[i].period, layers[i].period, draw_noise_depth(source), layers[i].lo,
-                        layers[i].hi);
-    }
-    add_field(fields.height, fields.noise_a, weight);
+    add_noise_field(fields.noise_a, layers[1].period, layers[1].period, draw_noise_depth(source), layers[1].lo,
+                    layers[1].hi);
+    // The last layer completes the sum row by row, and each row goes into the
+    // heights as it is complete.
+    add_noise_field(fields.noise_a, layers[2].period, layers[2].period, draw_noise_depth(source), layers[2].lo,
+                    layers[2].hi, fields.height, weight);
 }
 
 // Shapes the terrain: roughens the profile heights (draws 19 to 21).
