@@ -252,17 +252,14 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
         compute_edge_tables(path, edges, corners, u, lanes);
         for (int cx = 0; cx < period_x; ++cx) {
             compute_edge_pairs(pairs, records[cx], records[(cx + 1) & mask_x], period_y, lanes);
-            for (int r = 0; r < rows; ++r) {
-                float* const row = field + (cx * width_x + first_tx + r) * FIELD_SIDE;
-                band.row[r] = add ? scratch[r] : row;
-            }
+            const std::size_t first_row = std::size_t(cx * width_x + first_tx) * FIELD_SIDE;
+            for (int r = 0; r < rows; ++r) band.row[r] = add ? scratch[r] : field + first_row + r * FIELD_SIDE;
             fill_band(path, band);
-            if (add)
-                for (int r = 0; r < rows; ++r) {
-                    const std::size_t at = std::size_t(cx * width_x + first_tx + r) * FIELD_SIDE;
-                    add_weighted(path, field + at, scratch[r], 1, FIELD_SIDE);
-                    if (total) add_weighted(path, total + at, field + at, weight, FIELD_SIDE);
-                }
+            for (int r = 0; add && r < rows; ++r) {
+                const std::size_t at = first_row + std::size_t(r) * FIELD_SIDE;
+                add_weighted(path, field + at, scratch[r], 1, FIELD_SIDE);
+                if (total) add_weighted(path, total + at, field + at, weight, FIELD_SIDE);
+            }
         }
     }
 }

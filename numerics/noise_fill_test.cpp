@@ -202,8 +202,9 @@ TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
 }
 
 // Adding a layer in as it is made gives the bits of the layer made whole and then
-// added (and of the sum then added into a total): on every path, at every period pair (bands of one and of two rows), at
-// the generator's heights and spans, and where the plain fill takes over.
+// added (and of the sum then added into a total): on every path, at every period
+// pair (bands of one and of two rows), at the generator's heights and spans, and
+// where the plain fill takes over.
 TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
     const std::vector<float> start = random_field(13), total_start = random_field(14);
     struct Layer {
