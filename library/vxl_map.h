@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "mapfile/file_buffer.h"
@@ -38,13 +39,21 @@ void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std
 std::unique_ptr<vxl_map_work> heap_vxl_map_work();
 
 /// A vxl_map_work in memory fresh from the system, mapped at once, in 2 MiB huge
-/// pages as far as it fills them where the system has them: first touches of
-/// 1,280 small pages would cost a good part of what making the map does. Throws
-/// std::bad_alloc when the system has no memory for it.
+/// pages where the system has them (three, the last partly used): first touches
+/// of 1,280 small pages would cost a good part of what making the map does.
+/// Throws std::bad_alloc when the system has no memory for it.
 class fresh_vxl_map_work {
   public:
-    fresh_vxl_map_work();
+    /// With ready false, the memory is only reserved, for the caller to ready
+    /// with ready() in the order it will use it; unreadied memory works too, only
+    /// slower.
+    explicit fresh_vxl_map_work(bool ready = true);
     vxl_map_work& operator*() const { return *work_; }
+
+    /// Readies bytes begin to end - 1 of the work as the constructor would have:
+    /// whole 2 MiB stretches from a begin at a multiple of 2 MiB become huge pages,
+    /// and an end at the work's end or beyond counts as the last page's end.
+    void ready(std::size_t begin, std::size_t end) const;
 
   private:
     file_buffer memory_;
@@ -73,3 +82,41 @@ std::span<std::uint8_t> idle_workspace(vxl_map_work& work);
 /// next map or spare's end. Throws std::bad_alloc when spare is needed and no
 /// memory is to be had.
 std::span<const std::uint8_t> encode_vxl_map_in_work(vxl_map_work& work, file_buffer& spare);
+
+/// A map made by several threads at once, for a program that makes one map and
+/// wants it soon: prepare_vxl_map and encode_vxl_map_in_work, each thread making
+/// and encoding a part of the map, with the same bytes in a good part less time.
+/// The helpers are started first, so that they are running by the time the map's
+/// memory is ready; they wait spinning, for a few milliseconds at most, and a
+/// helper that starts late joins wherever the work has got to.
+class vxl_map_team {
+  public:
+    /// This thread and threads - 1 helpers (1 <= threads <= 8; other counts are
+    /// cut to that). When a helper cannot be started, the threads there are share
+    /// the work; this one alone, if need be.
+    explicit vxl_map_team(int threads);
+    vxl_map_team(const vxl_map_team&) = delete;
+    vxl_map_team& operator=(const vxl_map_team&) = delete;
+    /// Stops and joins the helpers.
+    ~vxl_map_team();
+
+    /// The file of seed's map, made in work, in the way of encode_vxl_map_in_work
+    /// (and valid as long as that says). Once per team. Throws std::bad_alloc when
+    /// spare is needed and no memory is to be had.
+    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, vxl_map_work& work, file_buffer& spare);
+    /// The same in fresh work made unready, which the team readies first.
+    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work,
+                                       file_buffer& spare);
+
+  private:
+    struct shared;
+    void help();
+    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, vxl_map_work& work,
+                                       const fresh_vxl_map_work* unready, file_buffer& spare);
+    std::unique_ptr<shared> shared_;
+    std::vector<std::thread> helpers_;
+};
+
+/// The processors this process may run on (its affinity where the system tells
+/// it), at least 1.
+int available_processors();
