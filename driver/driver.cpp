@@ -59,9 +59,7 @@ bool write_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, c
                     std::string* reason) {
     try {
         const fresh_vxl_map_work work(false);  // the team readies it
-        file_buffer spare;
-        const std::span<const std::uint8_t> file = team.make(seed, start_regions, work, spare);
-        return safe_write_file(output, file.data(), file.size(), reason);
+        return team.write(seed, start_regions, work, output, reason);
     } catch (const std::bad_alloc&) {
         *reason = std::strerror(ENOMEM);
         return false;

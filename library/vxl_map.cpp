@@ -1,7 +1,8 @@
 #include "library/vxl_map.h"
 
-#if defined(__linux__)
 #include <pthread.h>
+#include <signal.h>
+#if defined(__linux__)
 #include <sched.h>
 #endif
 
@@ -9,37 +10,31 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "mapfile/column_encoder.h"
+#include "mapfile/safe_write.h"
 #include "numerics/rng.h"
-#include "platform/huge_page.h"
 #include "platform/shared_steps.h"
 
 // Every generated column is solid from its lowest voxel up to its height and one
 // colour throughout, so its record follows from the heights and colours alone.
 
-namespace {
-
-// The work's memory in whole huge pages: the last, partly used, costs 1 MiB of
-// resident memory more than small pages would, and takes half the time to ready
-// that the 256 small pages take.
-constexpr std::size_t FRESH_WORK_BYTES = (sizeof(vxl_map_work) + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
-
-}  // namespace
-
-fresh_vxl_map_work::fresh_vxl_map_work(bool ready) : memory_(reserve_file_buffer(FRESH_WORK_BYTES)) {
+fresh_vxl_map_work::fresh_vxl_map_work(bool ready) : memory_(reserve_file_buffer(sizeof(vxl_map_work))) {
     if (!memory_) throw std::bad_alloc();
-    if (ready) this->ready(0, sizeof(vxl_map_work));
+    if (ready) ready_file_buffer(memory_.get(), sizeof(vxl_map_work));
     work_ = new (memory_.get()) vxl_map_work;  // left as it comes: every stage writes what it reads
 }
 
 void fresh_vxl_map_work::ready(std::size_t begin, std::size_t end) const {
-    end = end >= sizeof(vxl_map_work) ? FRESH_WORK_BYTES : end;
+    end = std::min(end, sizeof(vxl_map_work));
     if (begin < end) ready_file_buffer(memory_.get() + begin, end - begin);
 }
 
@@ -92,22 +87,27 @@ std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
 
 // ---- a map made by a team of threads
 //
-// The team shares the map's steps (make_map_step), and then one more: the file,
-// in parts of its rows, each encoded into a slot of its own in the idle
-// workspace. The slots are then closed up into one file.
+// The team shares the map's steps (make_map_step), with two of its own: the work's
+// memory, when it is fresh, and the sizes of the file's parts, found beside the
+// colours (they depend on the heights alone). The parts are then encoded straight
+// into their places in the idle workspace, and each may be written as soon as it
+// and those before it are done, while the others are still being encoded.
 
 namespace {
 
-constexpr int FILE_PARTS = 8;
+constexpr int FILE_PARTS = 16;
 constexpr int MAP_STEPS = int(MAP_STEP_ITEMS.size());
-// Fresh work is readied by the team as it goes: first the scratch field that
-// holds the ring table, then the rest of it, in one item beside the ring table's
-// items: two threads faulting pages in at once took longer than one alone.
-constexpr std::size_t RING_BEGIN = offsetof(vxl_map_work, workspace) + offsetof(map_workspace, noise_b);
-constexpr std::size_t RING_END = RING_BEGIN + sizeof(map_workspace::noise_b);
-// The steps: the ring table's field; the ring table and the rest of the work;
-// the map's other steps; the file.
-constexpr int TEAM_STEPS = 1 + MAP_STEPS + 1;
+// Fresh work is readied by the team as it goes, a huge page at a time: first the
+// columns, where the map's steps keep the ring table until the colours, then,
+// in one item beside the ring table's items (two threads faulting pages in at
+// once took longer than one alone), the fields of the heights. The last field,
+// which the map's steps leave alone, holds only the end of the file, and its
+// few pages are mapped as they are written.
+constexpr std::size_t FIELDS_BEGIN = offsetof(vxl_map_work, workspace);
+constexpr std::size_t FIELDS_END = FIELDS_BEGIN + offsetof(map_workspace, noise_b);
+// The steps: the columns' memory; the ring table and the fields' memory; the
+// heights; the colours and the file's part sizes.
+constexpr int TEAM_STEPS = 1 + MAP_STEPS;
 using team_steps = shared_steps<TEAM_STEPS>;
 
 // Keeps helper off the processor this thread runs on, where the system allows
@@ -128,46 +128,91 @@ void keep_off_this_processor(std::thread& helper) {
 // What the helpers wait for: the map to be ready to make, or the team to end.
 constexpr unsigned WAITING = 0, GO = 1, STOP = 2;
 
+// Where the file goes once its parts' sizes are known: the idle workspace, which
+// every generated map's file fits; file is null when this one does not.
+struct file_layout {
+    std::uint8_t* file = nullptr;
+    std::size_t offset[FILE_PARTS + 1] = {};
+};
+
 }  // namespace
 
 struct vxl_map_team::shared {
     std::atomic<unsigned> state{WAITING};
-    // Set by make before GO.
+    // Set by begin before GO.
     std::optional<team_steps> steps;
     terrain_draws draws{};
     bool start_regions = false;
     vxl_map_work* work = nullptr;
     const fresh_vxl_map_work* unready = nullptr;
-    int ready_items = 0;  // 1 when unready, items before the ring table's in its step
-    std::size_t slot = 0;
+    int ready_items = 0;  // 1 when unready: the item before the ring table's in its step
+    // The file's parts.
     std::size_t sizes[FILE_PARTS] = {};
+    std::atomic<unsigned> parts_taken{0};
+    std::array<std::atomic<unsigned>, FILE_PARTS> part_done{};
 
     void run(int step, int item) {
         if (step == 0) {
-            unready->ready(RING_BEGIN, RING_END);
+            unready->ready(0, FIELDS_BEGIN);
             return;
         }
         if (step == 1 && item < ready_items) {
-            unready->ready(0, RING_BEGIN);
-            unready->ready(RING_END, sizeof(vxl_map_work));
+            unready->ready(FIELDS_BEGIN, FIELDS_END);
             return;
         }
         if (step == 1) item -= ready_items;
-        if (--step < MAP_STEPS) {
-            make_map_step(draws, start_regions, work->columns, work->workspace, step, item);
+        if (step == TEAM_STEPS - 1 && item-- == 0) {  // first, as it is the longest
+            vxl_columns_part_sizes(column_heights(work->columns.heights), sizes);
             return;
         }
-        const vxl_file_rows rows{VXL_MAP_SIZE * item / FILE_PARTS, VXL_MAP_SIZE * (item + 1) / FILE_PARTS};
-        sizes[item] = encode_vxl_columns(column_heights(work->columns.heights), column_colours(work->columns.colours),
-                                         idle_workspace(*work).subspan(std::size_t(item) * slot, slot), rows);
+        make_map_step(draws, start_regions, work->columns, work->workspace, step - 1, item);
     }
+
     void work_on() {
         steps->work([this](int step, int item) { run(step, item); });
+    }
+
+    // The same for every thread, once the steps are done.
+    file_layout layout() const {
+        file_layout l;
+        for (int part = 0; part < FILE_PARTS; ++part) l.offset[part + 1] = l.offset[part] + sizes[part];
+        const std::span<std::uint8_t> idle = idle_workspace(*work);
+        if (l.offset[FILE_PARTS] <= idle.size()) l.file = idle.data();
+        return l;
+    }
+
+    void encode_part(const file_layout& l, unsigned part) {
+        const std::span<std::uint8_t> place(l.file + l.offset[part], sizes[part]);
+        encode_vxl_columns(column_heights(work->columns.heights), column_colours(work->columns.colours), place,
+                           vxl_file_parts_rows(int(part), FILE_PARTS));
+        part_done[part].store(1, std::memory_order_release);
+        part_done[part].notify_all();
+    }
+
+    // Takes parts until none is left.
+    void encode_parts(const file_layout& l) {
+        for (unsigned part; (part = parts_taken.fetch_add(1, std::memory_order_relaxed)) < FILE_PARTS;)
+            encode_part(l, part);
+    }
+
+    // Returns once part is encoded: encodes it when nobody has taken it yet (parts
+    // are taken in order), or else waits for it, so that the writer, which takes
+    // the parts in order, writes each as soon as it can.
+    // The parts before it are taken already: the writer awaited them.
+    void await_part(const file_layout& l, unsigned part) {
+        unsigned next = part;
+        if (parts_taken.compare_exchange_strong(next, part + 1, std::memory_order_relaxed)) encode_part(l, part);
+        spin_wait_while(part_done[part], 0);
     }
 };
 
 vxl_map_team::vxl_map_team(int threads) {
     threads = std::clamp(threads, 1, 8);
+    // The helpers take no signals: the process's handlers (the safe writer's
+    // among them) run on the thread that made the team.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
     try {
         shared_ = std::make_unique<shared>();
         helpers_.reserve(std::size_t(threads - 1));
@@ -177,6 +222,7 @@ vxl_map_team::vxl_map_team(int threads) {
         }
     } catch (const std::exception&) {  // no thread, or no memory: the threads there are share the work
     }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
 vxl_map_team::~vxl_map_team() {
@@ -190,7 +236,55 @@ vxl_map_team::~vxl_map_team() {
 
 void vxl_map_team::help() {
     shared& s = *shared_;
-    if (spin_wait_while(s.state, WAITING) == GO) s.work_on();
+    if (spin_wait_while(s.state, WAITING) != GO) return;
+    s.work_on();
+    const file_layout l = s.layout();
+    if (l.file) s.encode_parts(l);
+}
+
+bool vxl_map_team::start(std::int32_t seed, bool start_regions, vxl_map_work& work,
+                         const fresh_vxl_map_work* unready) {
+    if (!shared_ || shared_->state.load() != WAITING) return false;
+    shared& s = *shared_;
+    s.ready_items = unready ? 1 : 0;
+    std::array<int, TEAM_STEPS> items{};
+    items[0] = s.ready_items;
+    items[1] = s.ready_items + MAP_STEP_ITEMS[0];
+    for (int step = 1; step < MAP_STEPS; ++step) items[std::size_t(1 + step)] = MAP_STEP_ITEMS[std::size_t(step)];
+    items[TEAM_STEPS - 1] += 1;  // the part sizes
+    s.steps.emplace(items);
+    s.unready = unready;
+    random_source source;
+    rng_seed(source, static_cast<std::uint32_t>(seed));
+    s.draws = draw_terrain(source);
+    s.start_regions = start_regions;
+    s.work = &work;
+    s.state.store(GO, std::memory_order_release);
+    s.state.notify_all();
+    return true;
+}
+
+namespace {
+
+// Alone: the map made and encoded as make_vxl_map does.
+std::span<const std::uint8_t> make_alone(std::int32_t seed, bool start_regions, vxl_map_work& work,
+                                         const fresh_vxl_map_work* unready, file_buffer& spare) {
+    if (unready) unready->ready(0, sizeof(vxl_map_work));
+    prepare_vxl_map(seed, start_regions, work);
+    return encode_vxl_map_in_work(work, spare);
+}
+
+}  // namespace
+
+std::span<const std::uint8_t> vxl_map_team::make(std::int32_t seed, bool start_regions, vxl_map_work& work,
+                                                 const fresh_vxl_map_work* unready, file_buffer& spare) {
+    if (!start(seed, start_regions, work, unready)) return make_alone(seed, start_regions, work, unready, spare);
+    shared_->work_on();  // returns once every item is done, whoever took it
+    const file_layout l = shared_->layout();
+    if (!l.file) return encode_vxl_map_in_work(work, spare);
+    for (unsigned part = 0; part < FILE_PARTS; ++part) shared_->await_part(l, part);
+    // The helpers touch work no more; they are joined when the team ends.
+    return {l.file, l.offset[FILE_PARTS]};
 }
 
 std::span<const std::uint8_t> vxl_map_team::make(std::int32_t seed, bool start_regions, vxl_map_work& work,
@@ -203,44 +297,62 @@ std::span<const std::uint8_t> vxl_map_team::make(std::int32_t seed, bool start_r
     return make(seed, start_regions, *work, &work, spare);
 }
 
-std::span<const std::uint8_t> vxl_map_team::make(std::int32_t seed, bool start_regions, vxl_map_work& work,
-                                                 const fresh_vxl_map_work* unready, file_buffer& spare) {
-    if (!shared_ || shared_->state.load() != WAITING) {
-        if (unready) unready->ready(0, sizeof(vxl_map_work));
-        prepare_vxl_map(seed, start_regions, work);
-        return encode_vxl_map_in_work(work, spare);
+// The team's map as the safe writer asks for it: the writer opens its way to the
+// file while the helpers start on the map; asked for the size, this thread joins
+// them; then each part goes to the file as soon as it is encoded.
+class vxl_map_team::file final : public file_source {
+  public:
+    file(shared& s, vxl_map_work& work) : s_(s), work_(work) {}
+    // However the write ends, work is left only once no helper uses it.
+    ~file() override {
+        if (!steps_done_) s_.work_on();
+        if (!layout_.file) layout_ = s_.layout();
+        if (!layout_.file) return;
+        for (; next_ < FILE_PARTS; ++next_) s_.await_part(layout_, next_);
     }
-    shared& s = *shared_;
-    s.ready_items = unready ? 1 : 0;
-    std::array<int, TEAM_STEPS> items{};
-    items[0] = s.ready_items;
-    items[1] = s.ready_items + MAP_STEP_ITEMS[0];
-    for (int step = 1; step < MAP_STEPS; ++step) items[std::size_t(1 + step)] = MAP_STEP_ITEMS[std::size_t(step)];
-    items[TEAM_STEPS - 1] = FILE_PARTS;
-    s.steps.emplace(items);
-    s.unready = unready;
-    random_source source;
-    rng_seed(source, static_cast<std::uint32_t>(seed));
-    s.draws = draw_terrain(source);
-    s.start_regions = start_regions;
-    s.work = &work;
-    s.slot = idle_workspace(work).size() / FILE_PARTS / 64 * 64;
-    s.state.store(GO, std::memory_order_release);
-    s.state.notify_all();
-    // Returns once every item is done, whoever took it: the helpers touch work no
-    // more, and are joined when the team ends, off the path to the file.
-    s.work_on();
 
-    // A part too large for its slot leaves the file to the encoder of the whole map.
-    const std::span<std::uint8_t> idle = idle_workspace(work);
-    if (std::find(s.sizes, s.sizes + FILE_PARTS, std::size_t{0}) != s.sizes + FILE_PARTS)
-        return encode_vxl_map_in_work(work, spare);
-    std::size_t size = s.sizes[0];
-    for (int part = 1; part < FILE_PARTS; ++part) {
-        std::memmove(idle.data() + size, idle.data() + std::size_t(part) * s.slot, s.sizes[part]);
-        size += s.sizes[part];
+    bool size(std::size_t* size, std::string* reason) override {
+        s_.work_on();
+        steps_done_ = true;
+        layout_ = s_.layout();
+        if (layout_.file) return *size = layout_.offset[FILE_PARTS], true;
+        try {  // too large for the workspace: encoded whole, in memory of its own
+            whole_ = encode_vxl_map_in_work(work_, spare_);
+        } catch (const std::bad_alloc&) {
+            *reason = std::strerror(ENOMEM);
+            return false;
+        }
+        *size = whole_.size();
+        return true;
     }
-    return idle.first(size);
+
+    std::span<const std::uint8_t> next() override {
+        if (!layout_.file) return std::exchange(whole_, {});
+        if (next_ == FILE_PARTS) return {};
+        const unsigned part = next_++;
+        s_.await_part(layout_, part);
+        return {layout_.file + layout_.offset[part], s_.sizes[part]};
+    }
+
+  private:
+    shared& s_;
+    vxl_map_work& work_;
+    bool steps_done_ = false;
+    file_layout layout_;
+    unsigned next_ = 0;
+    file_buffer spare_;
+    std::span<const std::uint8_t> whole_;
+};
+
+bool vxl_map_team::write(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work, const char* path,
+                         std::string* reason) {
+    if (!start(seed, start_regions, *work, &work)) {
+        file_buffer spare;
+        const std::span<const std::uint8_t> bytes = make_alone(seed, start_regions, *work, &work, spare);
+        return safe_write_file(path, bytes.data(), bytes.size(), reason);
+    }
+    file source(*shared_, *work);
+    return safe_write_file(path, source, reason);
 }
 
 int available_processors() {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,9 +40,9 @@ void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std
 std::unique_ptr<vxl_map_work> heap_vxl_map_work();
 
 /// A vxl_map_work in memory fresh from the system, mapped at once, in 2 MiB huge
-/// pages where the system has them (three, the last partly used): first touches
-/// of 1,280 small pages would cost a good part of what making the map does.
-/// Throws std::bad_alloc when the system has no memory for it.
+/// pages as far as it fills them where the system has them: first touches of
+/// 1,280 small pages would cost a good part of what making the map does. Throws
+/// std::bad_alloc when the system has no memory for it.
 class fresh_vxl_map_work {
   public:
     /// With ready false, the memory is only reserved, for the caller to ready
@@ -50,9 +51,8 @@ class fresh_vxl_map_work {
     explicit fresh_vxl_map_work(bool ready = true);
     vxl_map_work& operator*() const { return *work_; }
 
-    /// Readies bytes begin to end - 1 of the work as the constructor would have:
-    /// whole 2 MiB stretches from a begin at a multiple of 2 MiB become huge pages,
-    /// and an end at the work's end or beyond counts as the last page's end.
+    /// Readies bytes begin to end - 1 of the work as the constructor would have
+    /// (whole 2 MiB stretches from a begin at a multiple of 2 MiB become huge pages).
     void ready(std::size_t begin, std::size_t end) const;
 
   private:
@@ -108,9 +108,19 @@ class vxl_map_team {
     std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work,
                                        file_buffer& spare);
 
+    /// Makes the map as make does and writes its file to path safely
+    /// (safe_write_file), while it is made: the way to the file is opened while
+    /// the helpers start on the map, and each part of the file is written as soon
+    /// as it is encoded. Once per team. Returns what safe_write_file returns.
+    bool write(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work, const char* path,
+               std::string* reason);
+
   private:
     struct shared;
+    class file;
     void help();
+    // Sets the helpers going on the map's columns; false when there is no team.
+    bool start(std::int32_t seed, bool start_regions, vxl_map_work& work, const fresh_vxl_map_work* unready);
     std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, vxl_map_work& work,
                                        const fresh_vxl_map_work* unready, file_buffer& spare);
     std::unique_ptr<shared> shared_;

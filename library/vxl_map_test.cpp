@@ -1,8 +1,13 @@
 #include "library/vxl_map.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -187,4 +192,33 @@ TEST(VxlMapTeam, ATeamThatMakesNothingEndsAndASecondMapIsMadeAlone) {
     EXPECT_TRUE(first == make_vxl_map(5, false));
     const bytes expected = make_vxl_map(6, true);
     EXPECT_TRUE(std::equal(second.begin(), second.end(), expected.begin(), expected.end()));
+}
+
+TEST(VxlMapTeam, WritesTheFileWhileItIsMadeAndFailsCleanly) {
+    char pattern[] = "/tmp/vxl_map_team_test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern, file = dir + "/map.vxl";
+    for (const std::int32_t seed : {1, -9, INT32_MAX})
+        for (const bool start_regions : {false, true})
+            for (int threads : {1, 2}) {
+                const fresh_vxl_map_work work(false);
+                vxl_map_team team(threads);
+                std::string reason;
+                ASSERT_TRUE(team.write(seed, start_regions, work, file.c_str(), &reason)) << reason;
+                std::ifstream in(file, std::ios::binary);
+                const bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+                EXPECT_TRUE(written == make_vxl_map(seed, start_regions))
+                    << "seed " << seed << (start_regions ? " -d" : "") << ", " << threads << " threads";
+            }
+    // The way to the file fails before the map is asked for: the team still ends
+    // its work, and says why.
+    for (int threads : {1, 2}) {
+        const fresh_vxl_map_work work(false);
+        vxl_map_team team(threads);
+        std::string reason;
+        EXPECT_FALSE(team.write(3, false, work, (dir + "/no such folder/map.vxl").c_str(), &reason));
+        EXPECT_EQ(reason, "No such file or directory");
+    }
+    std::remove(file.c_str());
+    rmdir(dir.c_str());
 }

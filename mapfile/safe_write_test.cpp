@@ -487,3 +487,77 @@ TEST_F(SafeWrite, FailedDirectoryFlushIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file in pieces of the given lengths; it records what the writer asked of it.
+// With fail_size, it cannot be made; with short_by, its pieces end that many bytes
+// before the size it gives.
+class pieces_source final : public file_source {
+  public:
+    pieces_source(std::string text, std::vector<std::size_t> lengths, bool fail_size = false, std::size_t short_by = 0)
+        : text_(std::move(text)), lengths_(std::move(lengths)), fail_size_(fail_size), short_by_(short_by) {}
+    bool size(std::size_t* size, std::string* reason) override {
+        ++size_asked;
+        if (fail_size_) return *reason = "no map to be had", false;
+        return *size = text_.size() + short_by_, true;
+    }
+    std::span<const std::uint8_t> next() override {
+        if (size_asked == 0) ++pieces_before_size;
+        if (piece_ == lengths_.size()) return {};
+        const std::span<const std::uint8_t> piece(reinterpret_cast<const std::uint8_t*>(text_.data()) + at_,
+                                                  lengths_[piece_++]);
+        at_ += piece.size();
+        return piece;
+    }
+    int size_asked = 0, pieces_before_size = 0;
+
+  private:
+    std::string text_;
+    std::vector<std::size_t> lengths_;
+    bool fail_size_;
+    std::size_t short_by_;
+    std::size_t piece_ = 0, at_ = 0;
+};
+
+}  // namespace
+
+TEST_F(SafeWrite, AFileInPiecesIsWrittenWholeWhereverItGoes) {
+    // A new file, a replaced one, one written in place for its two names, and a
+    // device: each gets the pieces in order, and the size is asked before them.
+    put_text(path("old.vxl"), "old");
+    put_text(path("linked.vxl"), "linked, old");
+    ASSERT_EQ(link(path("linked.vxl").c_str(), path("other name.vxl").c_str()), 0);
+    for (const std::string& target : {path("new.vxl"), path("old.vxl"), path("linked.vxl"), std::string("/dev/null")}) {
+        pieces_source source("abcdefghij", {1, 4, 0, 5});  // ends after five of its ten bytes
+        std::string reason;
+        EXPECT_FALSE(safe_write_file(target.c_str(), source, &reason)) << target;
+        EXPECT_EQ(reason, "Input/output error") << target;
+
+        pieces_source whole("abcdefghij", {1, 4, 5});
+        EXPECT_TRUE(safe_write_file(target.c_str(), whole, &reason)) << target << ": " << reason;
+        EXPECT_EQ(whole.size_asked, 1) << target;
+        EXPECT_EQ(whole.pieces_before_size, 0) << target;
+        if (target != "/dev/null") {
+            EXPECT_EQ(read_text(target), "abcdefghij") << target;
+        }
+    }
+    EXPECT_EQ(read_text(path("other name.vxl")), "abcdefghij");
+    EXPECT_EQ(entries(dir), (std::vector<std::string>{"linked.vxl", "new.vxl", "old.vxl", "other name.vxl"}));
+}
+
+TEST_F(SafeWrite, AFileThatCannotBeMadeLeavesWhatStoodThere) {
+    put_text(path("map.vxl"), "precious");
+    for (const safe_write_options& options : {safe_write_options{}, named_only()}) {
+        pieces_source failing("new", {3}, true);
+        std::string reason;
+        EXPECT_FALSE(safe_write_file(path("map.vxl").c_str(), failing, &reason, options));
+        EXPECT_EQ(reason, "no map to be had");
+        pieces_source too_short("new", {3}, false, 2);  // says 5 bytes, gives 3
+        EXPECT_FALSE(safe_write_file(path("map.vxl").c_str(), too_short, &reason, options));
+        EXPECT_EQ(reason, "Input/output error");
+        EXPECT_FALSE(safe_write_file(path("fresh.vxl").c_str(), too_short, &reason, options));
+    }
+    EXPECT_EQ(read_text(path("map.vxl")), "precious");
+    EXPECT_EQ(entries(dir), std::vector<std::string>{"map.vxl"}) << "no temporary file, no half-made new file";
+}

@@ -30,7 +30,8 @@ void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& ou
 
 void make_map_step(const terrain_draws& d, bool start_regions, map_columns& out, map_workspace& work, int step,
                    int item) {
-    const terrain_fields fields{work.height, work.noise_a, work.noise_b, out.heights};
+    // The ring table is kept in the colours, written only after the last read of it.
+    const terrain_fields fields{work.height, work.noise_a, reinterpret_cast<float*>(out.colours), out.heights};
     const int items = MAP_STEP_ITEMS[std::size_t(step)];
     const field_rows rows{MAP_SIZE * item / items, MAP_SIZE * (item + 1) / items};
     switch (step) {

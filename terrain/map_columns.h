@@ -44,7 +44,8 @@ void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& ou
 /// builds the noise tables of its own, some 0.1 ms, so there are only two); the
 /// colours and the outlines (in parts of the x-rows, as they read the row before).
 constexpr std::array<int, 3> MAP_STEP_ITEMS = {8, 2, 16};
-/// Item item of step step of the map of the seed whose random source made d. Allocates
-/// nothing and cannot fail.
+/// Item item of step step of the map of the seed whose random source made d. The
+/// steps keep the ring table in out.colours until they make the colours, and leave
+/// work.noise_b alone. Allocates nothing and cannot fail.
 void make_map_step(const terrain_draws& d, bool start_regions, map_columns& out, map_workspace& work, int step,
                    int item);
