@@ -51,10 +51,11 @@ int report_missing_value(const char* last_word, const char* program) {
 // Makes the map of seed with team and writes its file to output safely. The map
 // is made in memory fresh from the system (in huge pages as far as it fills them,
 // mapped at once rather than a page fault at a time), its file is encoded into
-// the generator's workspace, idle by then, and goes to output in one write.
-// Nothing process-wide is touched, the voxel volume least of all, so the run takes
-// a few MiB. Returns true when the whole file is on disk; otherwise false with the
-// reason in *reason, and a file that stood at output is untouched.
+// the generator's workspace, idle by then, and goes to output part by part as
+// the parts are encoded. Nothing process-wide is touched, the voxel volume least
+// of all, so the run takes a few MiB. Returns true when the whole file is on
+// disk; otherwise false with the reason in *reason, and a file that stood at
+// output is untouched.
 bool write_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, const char* output,
                     std::string* reason) {
     try {
