@@ -60,7 +60,8 @@ bool write_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, c
                     std::string* reason) {
     try {
         const fresh_vxl_map_work work(false);  // the team readies it
-        return team.write(seed, start_regions, work, output, reason);
+        vxl_map_file file(team, seed, start_regions, work);
+        return safe_write_file(output, file, reason);
     } catch (const std::bad_alloc&) {
         *reason = std::strerror(ENOMEM);
         return false;

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "mapfile/column_encoder.h"
-#include "mapfile/safe_write.h"
 #include "numerics/rng.h"
 #include "platform/shared_steps.h"
 
@@ -139,11 +138,12 @@ struct file_layout {
 
 struct vxl_map_team::shared {
     std::atomic<unsigned> state{WAITING};
-    // Set by begin before GO.
+    // Set by start before GO.
     std::optional<team_steps> steps;
     terrain_draws draws{};
     bool start_regions = false;
     vxl_map_work* work = nullptr;
+    std::span<std::uint8_t> idle;  // work's idle workspace
     const fresh_vxl_map_work* unready = nullptr;
     int ready_items = 0;  // 1 when unready: the item before the ring table's in its step
     // The file's parts.
@@ -172,11 +172,11 @@ struct vxl_map_team::shared {
         steps->work([this](int step, int item) { run(step, item); });
     }
 
-    // The same for every thread, once the steps are done.
+    // The same for every thread, once the steps are done. A helper that comes
+    // late may find work gone: this reads nothing of it.
     file_layout layout() const {
         file_layout l;
         for (int part = 0; part < FILE_PARTS; ++part) l.offset[part + 1] = l.offset[part] + sizes[part];
-        const std::span<std::uint8_t> idle = idle_workspace(*work);
         if (l.offset[FILE_PARTS] <= idle.size()) l.file = idle.data();
         return l;
     }
@@ -186,7 +186,6 @@ struct vxl_map_team::shared {
         encode_vxl_columns(column_heights(work->columns.heights), column_colours(work->columns.colours), place,
                            vxl_file_parts_rows(int(part), FILE_PARTS));
         part_done[part].store(1, std::memory_order_release);
-        part_done[part].notify_all();
     }
 
     // Takes parts until none is left.
@@ -229,7 +228,6 @@ vxl_map_team::~vxl_map_team() {
     if (!shared_) return;
     if (shared_->state.load() == WAITING) {
         shared_->state = STOP;
-        shared_->state.notify_all();
     }
     for (std::thread& helper : helpers_) helper.join();
 }
@@ -259,8 +257,8 @@ bool vxl_map_team::start(std::int32_t seed, bool start_regions, vxl_map_work& wo
     s.draws = draw_terrain(source);
     s.start_regions = start_regions;
     s.work = &work;
+    s.idle = idle_workspace(work);
     s.state.store(GO, std::memory_order_release);
-    s.state.notify_all();
     return true;
 }
 
@@ -300,59 +298,46 @@ std::span<const std::uint8_t> vxl_map_team::make(std::int32_t seed, bool start_r
 // The team's map as the safe writer asks for it: the writer opens its way to the
 // file while the helpers start on the map; asked for the size, this thread joins
 // them; then each part goes to the file as soon as it is encoded.
-class vxl_map_team::file final : public file_source {
-  public:
-    file(shared& s, vxl_map_work& work) : s_(s), work_(work) {}
-    // However the write ends, work is left only once no helper uses it.
-    ~file() override {
-        if (!steps_done_) s_.work_on();
-        if (!layout_.file) layout_ = s_.layout();
-        if (!layout_.file) return;
-        for (; next_ < FILE_PARTS; ++next_) s_.await_part(layout_, next_);
-    }
+vxl_map_file::vxl_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions,
+                           const fresh_vxl_map_work& work)
+    : seed_(seed), start_regions_(start_regions), work_(work) {
+    if (team.start(seed, start_regions, *work, &work)) s_ = team.shared_.get();
+}
 
-    bool size(std::size_t* size, std::string* reason) override {
-        s_.work_on();
-        steps_done_ = true;
-        layout_ = s_.layout();
-        if (layout_.file) return *size = layout_.offset[FILE_PARTS], true;
-        try {  // too large for the workspace: encoded whole, in memory of its own
-            whole_ = encode_vxl_map_in_work(work_, spare_);
-        } catch (const std::bad_alloc&) {
-            *reason = std::strerror(ENOMEM);
-            return false;
+// However the write ends, work is left only once no helper uses it.
+vxl_map_file::~vxl_map_file() {
+    if (!s_) return;
+    if (!steps_done_) s_->work_on();
+    const file_layout l = s_->layout();
+    if (!l.file) return;
+    for (; next_ < FILE_PARTS; ++next_) s_->await_part(l, next_);
+}
+
+bool vxl_map_file::size(std::size_t* size, std::string* reason) {
+    try {
+        if (!s_) {  // alone
+            whole_ = make_alone(seed_, start_regions_, *work_, &work_, spare_);
+            return *size = whole_.size(), true;
         }
-        *size = whole_.size();
-        return true;
+        s_->work_on();
+        steps_done_ = true;
+        const file_layout l = s_->layout();
+        if (l.file) return *size = l.offset[FILE_PARTS], true;
+        whole_ = encode_vxl_map_in_work(*work_, spare_);  // too large for the workspace: in memory of its own
+        return *size = whole_.size(), true;
+    } catch (const std::bad_alloc&) {
+        *reason = std::strerror(ENOMEM);
+        return false;
     }
+}
 
-    std::span<const std::uint8_t> next() override {
-        if (!layout_.file) return std::exchange(whole_, {});
-        if (next_ == FILE_PARTS) return {};
-        const unsigned part = next_++;
-        s_.await_part(layout_, part);
-        return {layout_.file + layout_.offset[part], s_.sizes[part]};
-    }
-
-  private:
-    shared& s_;
-    vxl_map_work& work_;
-    bool steps_done_ = false;
-    file_layout layout_;
-    unsigned next_ = 0;
-    file_buffer spare_;
-    std::span<const std::uint8_t> whole_;
-};
-
-bool vxl_map_team::write(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work, const char* path,
-                         std::string* reason) {
-    if (!start(seed, start_regions, *work, &work)) {
-        file_buffer spare;
-        const std::span<const std::uint8_t> bytes = make_alone(seed, start_regions, *work, &work, spare);
-        return safe_write_file(path, bytes.data(), bytes.size(), reason);
-    }
-    file source(*shared_, *work);
-    return safe_write_file(path, source, reason);
+std::span<const std::uint8_t> vxl_map_file::next() {
+    if (!whole_.empty() || !s_) return std::exchange(whole_, {});
+    const file_layout l = s_->layout();
+    if (!l.file || next_ == FILE_PARTS) return {};
+    const unsigned part = next_++;
+    s_->await_part(l, part);
+    return {l.file + l.offset[part], s_->sizes[part]};
 }
 
 int available_processors() {

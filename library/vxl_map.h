@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "mapfile/file_buffer.h"
+#include "mapfile/safe_write.h"  // file_source
 #include "terrain/map_columns.h"
 
 /// The VXL file of seed. Safe to call from any number of threads at once; each
@@ -108,16 +109,9 @@ class vxl_map_team {
     std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work,
                                        file_buffer& spare);
 
-    /// Makes the map as make does and writes its file to path safely
-    /// (safe_write_file), while it is made: the way to the file is opened while
-    /// the helpers start on the map, and each part of the file is written as soon
-    /// as it is encoded. Once per team. Returns what safe_write_file returns.
-    bool write(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work, const char* path,
-               std::string* reason);
-
   private:
+    friend class vxl_map_file;
     struct shared;
-    class file;
     void help();
     // Sets the helpers going on the map's columns; false when there is no team.
     bool start(std::int32_t seed, bool start_regions, vxl_map_work& work, const fresh_vxl_map_work* unready);
@@ -125,6 +119,34 @@ class vxl_map_team {
                                        const fresh_vxl_map_work* unready, file_buffer& spare);
     std::unique_ptr<shared> shared_;
     std::vector<std::thread> helpers_;
+};
+
+/// A team's map as a file_source for safe_write_file (mapfile/safe_write.h), for
+/// a file written while it is made: the writer opens its way to the file while
+/// the helpers start on the map, which is made when the writer asks for the size,
+/// and each part of the file goes out as soon as it is encoded. Made with the
+/// team (once per team) and fresh work made unready, which the team readies; it
+/// must end before both. Without a team, the map is made alone.
+class vxl_map_file final : public file_source {
+  public:
+    vxl_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work);
+    vxl_map_file(const vxl_map_file&) = delete;
+    vxl_map_file& operator=(const vxl_map_file&) = delete;
+    ~vxl_map_file() override;
+
+    /// false with strerror(ENOMEM) when memory runs out.
+    bool size(std::size_t* size, std::string* reason) override;
+    std::span<const std::uint8_t> next() override;
+
+  private:
+    vxl_map_team::shared* s_ = nullptr;  // null: made alone
+    std::int32_t seed_;
+    bool start_regions_;
+    const fresh_vxl_map_work& work_;
+    bool steps_done_ = false;
+    unsigned next_ = 0;
+    file_buffer spare_;
+    std::span<const std::uint8_t> whole_;
 };
 
 /// The processors this process may run on (its affinity where the system tells

@@ -203,8 +203,9 @@ TEST(VxlMapTeam, WritesTheFileWhileItIsMadeAndFailsCleanly) {
             for (int threads : {1, 2}) {
                 const fresh_vxl_map_work work(false);
                 vxl_map_team team(threads);
+                vxl_map_file source(team, seed, start_regions, work);
                 std::string reason;
-                ASSERT_TRUE(team.write(seed, start_regions, work, file.c_str(), &reason)) << reason;
+                ASSERT_TRUE(safe_write_file(file.c_str(), source, &reason)) << reason;
                 std::ifstream in(file, std::ios::binary);
                 const bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
                 EXPECT_TRUE(written == make_vxl_map(seed, start_regions))
@@ -215,8 +216,9 @@ TEST(VxlMapTeam, WritesTheFileWhileItIsMadeAndFailsCleanly) {
     for (int threads : {1, 2}) {
         const fresh_vxl_map_work work(false);
         vxl_map_team team(threads);
+        vxl_map_file source(team, 3, false, work);
         std::string reason;
-        EXPECT_FALSE(team.write(3, false, work, (dir + "/no such folder/map.vxl").c_str(), &reason));
+        EXPECT_FALSE(safe_write_file((dir + "/no such folder/map.vxl").c_str(), source, &reason));
         EXPECT_EQ(reason, "No such file or directory");
     }
     std::remove(file.c_str());

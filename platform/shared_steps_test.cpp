@@ -53,12 +53,11 @@ TEST(SharedSteps, AThreadThatStartsLateFindsTheWorkDoneOrJoinsIt) {
     check_shared(2, std::chrono::milliseconds(50));  // arrives after the end
 }
 
-TEST(SharedSteps, AWaitLongerThanTheSpinSleepsAndIsWoken) {
+TEST(SharedSteps, AWaitLongerThanTheSpinSleepsAndSeesTheChange) {
     std::atomic<unsigned> value{7};
     std::thread setter([&value] {
         std::this_thread::sleep_for(std::chrono::milliseconds(60));
-        value.store(9);
-        value.notify_all();
+        value.store(9);  // nobody is woken
     });
     EXPECT_EQ(spin_wait_while(value, 7), 9u);
     setter.join();
