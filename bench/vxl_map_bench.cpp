@@ -1,9 +1,8 @@
 // Speed of making a map in memory, the library's way (make_vxl_map: the columns,
 // then the file from them, no voxel volume): one map at a time, and maps made in
 // 1 and 2 threads at once, whose items_per_second give the rate of each (the
-// ratio of the two is how well maps scale over the cores), the C API, and one map
-// made by a team of threads. The seeds vary from map to map, as they do for a
-// server that makes a new map every round.
+// ratio of the two is how well maps scale over the cores), and the C API. The seeds vary from
+// map to map, as they do for a server that makes a new map every round.
 #include <benchmark/benchmark.h>
 
 #include <mapgen/mapgen.h>
@@ -55,20 +54,5 @@ void BM_MapgenGenerate(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_MapgenGenerate)->Unit(benchmark::kMillisecond)->UseRealTime()->Threads(1)->Threads(2);
-
-// One map made by a team of threads, as mapgen makes its map: the team started
-// for the map, the work reused. Its argument is the team's size; 1 is the team's
-// own overhead against BM_MakeVxlMapReused.
-void BM_VxlMapTeam(benchmark::State& state) {
-    const fresh_vxl_map_work work;
-    std::int32_t seed = 1;
-    for (auto _ : state) {
-        vxl_map_team team(int(state.range(0)));
-        file_buffer spare;
-        const std::span<const std::uint8_t> file = team.make(seed++, false, *work, spare);
-        benchmark::DoNotOptimize(file.data());
-    }
-}
-BENCHMARK(BM_VxlMapTeam)->Unit(benchmark::kMillisecond)->UseRealTime()->ArgName("threads")->Arg(1)->Arg(2);
 
 }  // namespace

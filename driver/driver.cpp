@@ -1,6 +1,5 @@
 #include "driver/driver.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -31,10 +30,6 @@ constexpr const char* USAGE =
 
 constexpr const char* DEFAULT_OUTPUT = "/program files/brickfront/vxl/zebmap.vxl";
 
-// A map is made by up to this many threads: its longest step, the heights and
-// the noise, comes in two parts (each builds noise tables of its own).
-constexpr int MAX_THREADS = 2;
-
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
 
@@ -48,20 +43,20 @@ int report_missing_value(const char* last_word, const char* program) {
     return EXIT_USAGE;
 }
 
-// Makes the map of seed with team and writes its file to output safely. The map
-// is made in memory fresh from the system (in huge pages as far as it fills them,
-// mapped at once rather than a page fault at a time), its file is encoded into
-// the generator's workspace, idle by then, and goes to output part by part as
-// the parts are encoded. Nothing process-wide is touched, the voxel volume least
-// of all, so the run takes a few MiB. Returns true when the whole file is on
-// disk; otherwise false with the reason in *reason, and a file that stood at
-// output is untouched.
-bool write_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, const char* output,
-                    std::string* reason) {
+// Makes the map of seed and writes its file to output safely. The map is made in
+// memory fresh from the system (in huge pages as far as it fills them, mapped at
+// once rather than a page fault at a time), its file is encoded into the
+// generator's workspace, idle by then, and goes to output in one write. Nothing
+// process-wide is touched, the voxel volume least of all, so the run takes a few
+// MiB. Returns true when the whole file is on disk; otherwise false with the
+// reason in *reason, and a file that stood at output is untouched.
+bool write_map_file(std::int32_t seed, bool start_regions, const char* output, std::string* reason) {
     try {
-        const fresh_vxl_map_work work(false);  // the team readies it
-        vxl_map_file file(team, seed, start_regions, work);
-        return safe_write_file(output, file, reason);
+        const fresh_vxl_map_work work;
+        prepare_vxl_map(seed, start_regions, *work);
+        file_buffer spare;
+        const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);
+        return safe_write_file(output, file.data(), file.size(), reason);
     } catch (const std::bad_alloc&) {
         *reason = std::strerror(ENOMEM);
         return false;
@@ -100,10 +95,6 @@ int run_mapgen(int argc, char** argv) {
         if (letter == 's') seed = read_seed(parameter);
     }
 
-    // The helper threads start now, so that they are running by the time the
-    // map's memory is ready.
-    vxl_map_team team(std::min(available_processors(), MAX_THREADS));
-
     // When the map itself goes to standard output (-o /dev/stdout, or the file
     // stdout is redirected to), the two lines go to standard error instead, so
     // that the map's bytes are the only bytes there.
@@ -113,7 +104,7 @@ int run_mapgen(int argc, char** argv) {
     // The file generate_map and write_vxl_map make of the seeded volume, made from
     // the map's columns instead: the same bytes.
     std::string reason;
-    if (!write_map_file(team, seed, start_regions, output, &reason)) {
+    if (!write_map_file(seed, start_regions, output, &reason)) {
         std::fprintf(stderr, "mapgen: cannot write '%s': %s\n", output, reason.c_str());
         free_options(options);
         return EXIT_FAILED;

@@ -9,12 +9,9 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "mapfile/file_buffer.h"
-#include "mapfile/safe_write.h"  // file_source
 #include "terrain/map_columns.h"
 
 /// The VXL file of seed. Safe to call from any number of threads at once; each
@@ -46,15 +43,8 @@ std::unique_ptr<vxl_map_work> heap_vxl_map_work();
 /// std::bad_alloc when the system has no memory for it.
 class fresh_vxl_map_work {
   public:
-    /// With ready false, the memory is only reserved, for the caller to ready
-    /// with ready() in the order it will use it; unreadied memory works too, only
-    /// slower.
-    explicit fresh_vxl_map_work(bool ready = true);
+    fresh_vxl_map_work();
     vxl_map_work& operator*() const { return *work_; }
-
-    /// Readies bytes begin to end - 1 of the work as the constructor would have
-    /// (whole 2 MiB stretches from a begin at a multiple of 2 MiB become huge pages).
-    void ready(std::size_t begin, std::size_t end) const;
 
   private:
     file_buffer memory_;
@@ -83,72 +73,3 @@ std::span<std::uint8_t> idle_workspace(vxl_map_work& work);
 /// next map or spare's end. Throws std::bad_alloc when spare is needed and no
 /// memory is to be had.
 std::span<const std::uint8_t> encode_vxl_map_in_work(vxl_map_work& work, file_buffer& spare);
-
-/// A map made by several threads at once, for a program that makes one map and
-/// wants it soon: prepare_vxl_map and encode_vxl_map_in_work, each thread making
-/// and encoding a part of the map, with the same bytes in a good part less time.
-/// The helpers are started first, so that they are running by the time the map's
-/// memory is ready; they wait spinning, for a few milliseconds at most, and a
-/// helper that starts late joins wherever the work has got to.
-class vxl_map_team {
-  public:
-    /// This thread and threads - 1 helpers (1 <= threads <= 8; other counts are
-    /// cut to that). When a helper cannot be started, the threads there are share
-    /// the work; this one alone, if need be.
-    explicit vxl_map_team(int threads);
-    vxl_map_team(const vxl_map_team&) = delete;
-    vxl_map_team& operator=(const vxl_map_team&) = delete;
-    /// Stops and joins the helpers.
-    ~vxl_map_team();
-
-    /// The file of seed's map, made in work, in the way of encode_vxl_map_in_work
-    /// (and valid as long as that says). Once per team. Throws std::bad_alloc when
-    /// spare is needed and no memory is to be had.
-    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, vxl_map_work& work, file_buffer& spare);
-    /// The same in fresh work made unready, which the team readies first.
-    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work,
-                                       file_buffer& spare);
-
-  private:
-    friend class vxl_map_file;
-    struct shared;
-    void help();
-    // Sets the helpers going on the map's columns; false when there is no team.
-    bool start(std::int32_t seed, bool start_regions, vxl_map_work& work, const fresh_vxl_map_work* unready);
-    std::span<const std::uint8_t> make(std::int32_t seed, bool start_regions, vxl_map_work& work,
-                                       const fresh_vxl_map_work* unready, file_buffer& spare);
-    std::unique_ptr<shared> shared_;
-    std::vector<std::thread> helpers_;
-};
-
-/// A team's map as a file_source for safe_write_file (mapfile/safe_write.h), for
-/// a file written while it is made: the writer opens its way to the file while
-/// the helpers start on the map, which is made when the writer asks for the size,
-/// and each part of the file goes out as soon as it is encoded. Made with the
-/// team (once per team) and fresh work made unready, which the team readies; it
-/// must end before both. Without a team, the map is made alone.
-class vxl_map_file final : public file_source {
-  public:
-    vxl_map_file(vxl_map_team& team, std::int32_t seed, bool start_regions, const fresh_vxl_map_work& work);
-    vxl_map_file(const vxl_map_file&) = delete;
-    vxl_map_file& operator=(const vxl_map_file&) = delete;
-    ~vxl_map_file() override;
-
-    /// false with strerror(ENOMEM) when memory runs out.
-    bool size(std::size_t* size, std::string* reason) override;
-    std::span<const std::uint8_t> next() override;
-
-  private:
-    vxl_map_team::shared* s_ = nullptr;  // null: made alone
-    std::int32_t seed_;
-    bool start_regions_;
-    const fresh_vxl_map_work& work_;
-    bool steps_done_ = false;
-    unsigned next_ = 0;
-    file_buffer spare_;
-    std::span<const std::uint8_t> whole_;
-};
-
-/// The processors this process may run on (its affinity where the system tells
-/// it), at least 1.
-int available_processors();

@@ -1,13 +1,8 @@
 #include "library/vxl_map.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -154,73 +149,4 @@ TEST(MakeVxlMap, ThreadsAtOnceMakeTheSameFilesAsOneThread) {
     for (int t = 0; t < THREADS; ++t)
         for (std::size_t map = 0; map < expected.size(); ++map)
             EXPECT_TRUE(made[t][map] == expected[map]) << "thread " << t << ", map " << map;
-}
-
-TEST(VxlMapTeam, ATeamMakesTheFileOneThreadMakes) {
-    // Teams of one, two and three threads, in fresh memory that the team readies
-    // and in work that held another map, each make the bytes of make_vxl_map.
-    const std::int32_t seeds[] = {1, -1, INT32_MIN, INT32_MAX, 987654321, 0, 42};
-    const auto reused = std::make_unique<vxl_map_work>();
-    for (const std::int32_t seed : seeds)
-        for (const bool start_regions : {false, true}) {
-            const bytes expected = make_vxl_map(seed, start_regions);
-            for (int threads = 1; threads <= 3; ++threads) {
-                file_buffer spare;
-                const fresh_vxl_map_work fresh(false);
-                vxl_map_team team(threads);
-                const std::span<const std::uint8_t> file = team.make(seed, start_regions, fresh, spare);
-                EXPECT_TRUE(std::equal(file.begin(), file.end(), expected.begin(), expected.end()))
-                    << "seed " << seed << (start_regions ? " -d" : "") << ", " << threads << " threads, fresh work";
-                vxl_map_team again(threads);
-                const std::span<const std::uint8_t> in_reused = again.make(seed, start_regions, *reused, spare);
-                EXPECT_TRUE(std::equal(in_reused.begin(), in_reused.end(), expected.begin(), expected.end()))
-                    << "seed " << seed << (start_regions ? " -d" : "") << ", " << threads << " threads, reused work";
-            }
-        }
-}
-
-TEST(VxlMapTeam, ATeamThatMakesNothingEndsAndASecondMapIsMadeAlone) {
-    { vxl_map_team idle(4); }  // its helpers stop and are joined
-    vxl_map_team team(2);
-    const auto work = std::make_unique<vxl_map_work>();
-    file_buffer spare;
-    const bytes first = [&] {
-        const std::span<const std::uint8_t> file = team.make(5, false, *work, spare);
-        return bytes(file.begin(), file.end());
-    }();
-    const std::span<const std::uint8_t> second = team.make(6, true, *work, spare);
-    EXPECT_TRUE(first == make_vxl_map(5, false));
-    const bytes expected = make_vxl_map(6, true);
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), expected.begin(), expected.end()));
-}
-
-TEST(VxlMapTeam, WritesTheFileWhileItIsMadeAndFailsCleanly) {
-    char pattern[] = "/tmp/vxl_map_team_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern, file = dir + "/map.vxl";
-    for (const std::int32_t seed : {1, -9, INT32_MAX})
-        for (const bool start_regions : {false, true})
-            for (int threads : {1, 2}) {
-                const fresh_vxl_map_work work(false);
-                vxl_map_team team(threads);
-                vxl_map_file source(team, seed, start_regions, work);
-                std::string reason;
-                ASSERT_TRUE(safe_write_file(file.c_str(), source, &reason)) << reason;
-                std::ifstream in(file, std::ios::binary);
-                const bytes written{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-                EXPECT_TRUE(written == make_vxl_map(seed, start_regions))
-                    << "seed " << seed << (start_regions ? " -d" : "") << ", " << threads << " threads";
-            }
-    // The way to the file fails before the map is asked for: the team still ends
-    // its work, and says why.
-    for (int threads : {1, 2}) {
-        const fresh_vxl_map_work work(false);
-        vxl_map_team team(threads);
-        vxl_map_file source(team, 3, false, work);
-        std::string reason;
-        EXPECT_FALSE(safe_write_file((dir + "/no such folder/map.vxl").c_str(), source, &reason));
-        EXPECT_EQ(reason, "No such file or directory");
-    }
-    std::remove(file.c_str());
-    rmdir(dir.c_str());
 }

@@ -129,10 +129,12 @@ std::uint8_t* put_row(band_tables& t, int j, std::uint8_t* out, const std::uint8
     }
 }
 
+}  // namespace
+
 // x-row by x-row, as the heights lie: the size depends only on how many colours
-// each column has, not on where its record goes. Counts the colours of the
-// columns of each of count file row ranges into colours[i].
-void count_colours(column_heights heights, const vxl_file_rows* rows, int count, std::size_t* colours) {
+// each column has, not on where its record goes.
+std::size_t vxl_columns_size(column_heights heights, vxl_file_rows rows) {
+    rows = within_map(rows);
     alignas(64) std::uint8_t lines[3][STRIDE];
     for (auto& line : lines) std::fill_n(line, STRIDE, FULL);  // guards, and the x-row beyond x = 0
     std::uint8_t* before = lines[0] + GUARD;
@@ -140,7 +142,7 @@ void count_colours(column_heights heights, const vxl_file_rows* rows, int count,
     std::uint8_t* after = lines[2] + GUARD;
     alignas(64) std::uint8_t run[STRIDE];
     for (int y = 0; y < SIZE; ++y) own[y] = level_of(heights[std::size_t(y)]);
-    std::fill_n(colours, count, 0);
+    std::size_t colours = 0;
     for (int x = 0; x < SIZE; ++x) {
         if (x + 1 < SIZE) {
             const std::int32_t* next = heights.data() + std::size_t(x + 1) * SIZE;
@@ -148,36 +150,13 @@ void count_colours(column_heights heights, const vxl_file_rows* rows, int count,
         } else {
             std::fill_n(after, SIZE, FULL);
         }
-        for (int i = 0; i < count; ++i)
-            colours[i] += runs_of_line(before, own, after, run + GUARD, rows[i].y_begin, rows[i].y_end);
+        colours += runs_of_line(before, own, after, run + GUARD, rows.y_begin, rows.y_end);
         std::uint8_t* spare = before;
         before = own;
         own = after;
         after = spare;
     }
-}
-
-std::size_t rows_size(vxl_file_rows rows, std::size_t colours) {
     return record_bytes(std::size_t(SIZE) * std::size_t(rows.y_end - rows.y_begin), colours);
-}
-
-}  // namespace
-
-std::size_t vxl_columns_size(column_heights heights, vxl_file_rows rows) {
-    rows = within_map(rows);
-    std::size_t colours;
-    count_colours(heights, &rows, 1, &colours);
-    return rows_size(rows, colours);
-}
-
-void vxl_columns_part_sizes(column_heights heights, std::span<std::size_t> sizes) {
-    constexpr int MAX_PARTS = SIZE;
-    const int parts = int(std::min<std::size_t>(sizes.size(), MAX_PARTS));
-    vxl_file_rows rows[MAX_PARTS];
-    std::size_t colours[MAX_PARTS];
-    for (int i = 0; i < parts; ++i) rows[i] = vxl_file_parts_rows(i, parts);
-    count_colours(heights, rows, parts, colours);
-    for (int i = 0; i < parts; ++i) sizes[std::size_t(i)] = rows_size(rows[i], colours[i]);
 }
 
 std::size_t encode_vxl_columns(column_heights heights, column_colours colours, std::span<std::uint8_t> out,

@@ -27,18 +27,8 @@ struct vxl_file_rows {
     int y_end = VXL_MAP_SIZE;
 };
 
-/// Part part of parts (0 <= part < parts <= 512) of the file's rows, the parts in
-/// order and together the whole file: rows 512 * part / parts up to the next part's.
-constexpr vxl_file_rows vxl_file_parts_rows(int part, int parts) {
-    return {VXL_MAP_SIZE * part / parts, VXL_MAP_SIZE * (part + 1) / parts};
-}
-
 /// Exact size in bytes of the records of the given file rows.
 std::size_t vxl_columns_size(column_heights heights, vxl_file_rows rows = {});
-
-/// vxl_columns_size of each of sizes.size() parts of the file's rows
-/// (vxl_file_parts_rows, at most 512 parts), in one pass over the heights.
-void vxl_columns_part_sizes(column_heights heights, std::span<std::size_t> sizes);
 
 /// Writes the records of the given file rows, in file order, to the start of out;
 /// returns how many bytes that is, vxl_columns_size(heights, rows). Returns 0 when

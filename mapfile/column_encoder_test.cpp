@@ -197,25 +197,6 @@ TEST(ColumnEncoder, FileRowsPieceByPieceMakeTheWholeFile) {
     EXPECT_TRUE(encode(c, {300, 200}).empty());
 }
 
-TEST(ColumnEncoder, PartSizesInOnePassAreTheSizesOfTheParts) {
-    // Parts of one row each, of uneven counts of rows, and the whole file as one.
-    for (int kind : {0, 1, 4}) {
-        const columns c = random_field(kind, 3);
-        const column_heights heights(c.heights.data(), COLUMN_COUNT);
-        for (std::size_t parts : {std::size_t{1}, std::size_t{3}, std::size_t{16}, std::size_t{512}}) {
-            std::vector<std::size_t> sizes(parts);
-            vxl_columns_part_sizes(heights, sizes);
-            std::size_t total = 0;
-            for (std::size_t p = 0; p < parts; ++p) {
-                const vxl_file_rows rows = vxl_file_parts_rows(int(p), int(parts));
-                ASSERT_EQ(sizes[p], vxl_columns_size(heights, rows)) << "kind " << kind << ", part " << p << " of " << parts;
-                total += sizes[p];
-            }
-            EXPECT_EQ(total, vxl_columns_size(heights)) << "kind " << kind << ", " << parts << " parts";
-        }
-    }
-}
-
 TEST(ColumnEncoder, ABufferTooSmallGetsNothingBeyondIt) {
     const columns c = random_field(1, 3);
     const column_heights heights(c.heights.data(), COLUMN_COUNT);

@@ -34,27 +34,12 @@ bool write_all(int fd, const unsigned char* data, std::size_t size) {
     return true;
 }
 
-/// Writes the pieces of a file of size bytes; false with errno set.
-bool write_pieces(int fd, std::size_t size, file_source& source) {
-    for (std::size_t left = size; left > 0;) {
-        const std::span<const std::uint8_t> piece = source.next();
-        if (piece.empty() || piece.size() > left) {
-            errno = EIO;
-            return false;
-        }
-        if (!write_all(fd, piece.data(), piece.size())) return false;
-        left -= piece.size();
-    }
-    return true;
-}
-
-bool write_directly(const write_target& target, const char* path, file_source& source, std::string* reason) {
+bool write_directly(const write_target& target, const char* path, const void* data, std::size_t size,
+                    std::string* reason) {
     const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOCTTY | O_CLOEXEC;
     owned_fd fd(target.name.empty() ? open(path, flags, 0666) : openat(target.dir.fd, target.name.c_str(), flags, 0666));
     if (fd.fd < 0) return fail(reason, errno);
-    std::size_t size;
-    if (!source.size(&size, reason)) return false;
-    if (!write_pieces(fd.fd, size, source)) return fail(reason, errno);
+    if (!write_all(fd.fd, static_cast<const unsigned char*>(data), size)) return fail(reason, errno);
     const int closing = close(fd.fd);
     fd.fd = -1;
     if (closing != 0) return fail(reason, errno);
@@ -76,18 +61,16 @@ bool within_size_limit(std::size_t size) {
 // showing one file. Room for the new size is reserved first (where the file
 // system can), so a full disk, a quota or the size limit refuse before the
 // first byte changes.
-bool write_in_place(const write_target& target, file_source& source, std::string* reason) {
+bool write_in_place(const write_target& target, const void* data, std::size_t size, std::string* reason) {
     owned_fd fd(openat(target.dir.fd, target.name.c_str(), O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
     if (fd.fd < 0) return fail(reason, errno);
     struct stat st;
     if (fstat(fd.fd, &st) != 0) return fail(reason, errno);
     if (st.st_dev != target.st.st_dev || st.st_ino != target.st.st_ino) return fail(reason, EAGAIN);
-    std::size_t size;
-    if (!source.size(&size, reason)) return false;
     if (!within_size_limit(size)) return fail(reason, errno);
     if (size > 0 && fallocate(fd.fd, 0, 0, off_t(size)) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
         return fail(reason, errno);
-    if (!write_pieces(fd.fd, size, source)) return fail(reason, errno);
+    if (!write_all(fd.fd, static_cast<const unsigned char*>(data), size)) return fail(reason, errno);
     if (ftruncate(fd.fd, off_t(size)) != 0 || fsync(fd.fd) != 0) return fail(reason, errno);
     const int closing = close(fd.fd);
     fd.fd = -1;
@@ -104,7 +87,8 @@ bool fail_in_directory(std::string* reason, int error, const char* what) {
     return fail(reason, error);
 }
 
-bool replace_file(write_target& target, file_source& source, std::string* reason, const safe_write_options& options) {
+bool replace_file(write_target& target, const void* data, std::size_t size, std::string* reason,
+                  const safe_write_options& options) {
     // A file the caller may not write is not replaced either, as a plain open
     // would refuse it.
     if (target.kind == write_kind::replace && faccessat(target.dir.fd, target.name.c_str(), W_OK, AT_EACCESS) != 0)
@@ -128,10 +112,8 @@ bool replace_file(write_target& target, file_source& source, std::string* reason
     if (named && options.on_named_temporary) options.on_named_temporary();
 
     bool ok = target.kind != write_kind::replace || copy_attributes(target, fd.fd, reason);
-    int error = 0;  // 0 with ok false: copy_attributes or the source gave the reason
-    std::size_t size = 0;
-    if (ok) ok = source.size(&size, reason);
-    if (ok && (!write_pieces(fd.fd, size, source) || fsync(fd.fd) != 0)) {
+    int error = 0;
+    if (ok && (!write_all(fd.fd, static_cast<const unsigned char*>(data), size) || fsync(fd.fd) != 0)) {
         ok = false;
         error = errno;
     }
@@ -174,7 +156,7 @@ bool replace_file(write_target& target, file_source& source, std::string* reason
     }
     if (!ok) {
         if (named) drop_named_temporary(target, temp, true);
-        if (error == 0) return false;  // the reason is given
+        if (error == 0) return false;  // copy_attributes gave the reason
         return refusal ? fail_in_directory(reason, error, refusal) : fail(reason, error);
     }
 
@@ -187,41 +169,17 @@ bool replace_file(write_target& target, file_source& source, std::string* reason
 
 }  // namespace
 
-bool safe_write_file(const char* path, file_source& source, std::string* reason, const safe_write_options& options) {
+bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason,
+                     const safe_write_options& options) {
     write_target target;
     if (!find_target(path, &target)) return fail(reason, errno);
     switch (target.kind) {
-        case write_kind::direct: return write_directly(target, path, source, reason);
-        case write_kind::in_place: return write_in_place(target, source, reason);
+        case write_kind::direct: return write_directly(target, path, data, size, reason);
+        case write_kind::in_place: return write_in_place(target, data, size, reason);
         case write_kind::create:
-        case write_kind::replace: return replace_file(target, source, reason, options);
+        case write_kind::replace: return replace_file(target, data, size, reason, options);
     }
     return fail(reason, EINVAL);
-}
-
-bool safe_write_file(const char* path, file_source& source, std::string* reason) {
-    return safe_write_file(path, source, reason, safe_write_options{});
-}
-
-namespace {
-
-// Bytes that are all there before the write begins.
-class whole_file final : public file_source {
-  public:
-    explicit whole_file(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    bool size(std::size_t* size, std::string*) override { return *size = bytes_.size(), true; }
-    std::span<const std::uint8_t> next() override { return bytes_; }
-
-  private:
-    std::span<const std::uint8_t> bytes_;
-};
-
-}  // namespace
-
-bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason,
-                     const safe_write_options& options) {
-    whole_file source({static_cast<const std::uint8_t*>(data), size});
-    return safe_write_file(path, source, reason, options);
 }
 
 bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason) {

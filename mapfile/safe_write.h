@@ -4,8 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <span>
 #include <string>
 
 /// Writes size bytes from data to path.
@@ -36,25 +34,6 @@
 /// although the new file is then in place.
 bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason);
 
-/// A file that is made while it is written: the writer opens its way to the file
-/// first, then asks for the size, then for the bytes piece by piece, writing each
-/// as it comes, so that a caller can make the file meanwhile.
-class file_source {
-  public:
-    virtual ~file_source() = default;
-    /// The file's size in bytes, asked once, before the first piece, and perhaps
-    /// not at all when the write fails before. false, with the reason in *reason,
-    /// when the file cannot be made: the write then fails as any other does.
-    virtual bool size(std::size_t* size, std::string* reason) = 0;
-    /// The next piece: it may wait until the piece is ready and stays valid until
-    /// the write ends. Asked until the pieces add up to the size; pieces that end
-    /// (an empty one) or run past it before that fail the write with EIO.
-    virtual std::span<const std::uint8_t> next() = 0;
-};
-
-/// safe_write_file of a file from source.
-bool safe_write_file(const char* path, file_source& source, std::string* reason);
-
 /// Ways into the writer's rarer paths, for tests.
 struct safe_write_options {
     bool unnamed_temporary = true;           // false: always use a named temporary file
@@ -65,7 +44,6 @@ struct safe_write_options {
 /// safe_write_file with options.
 bool safe_write_file(const char* path, const void* data, std::size_t size, std::string* reason,
                      const safe_write_options& options);
-bool safe_write_file(const char* path, file_source& source, std::string* reason, const safe_write_options& options);
 
 /// True when path names the file that standard output writes to: /dev/stdout,
 /// /proc/self/fd/1, or the very file or pipe standard output was redirected to.

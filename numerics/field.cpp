@@ -9,14 +9,13 @@
 #include "numerics/noise_fill_plain.h"
 #include "platform/vector_path.h"
 
-void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                      field_rows rows) {
-    fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, rows);
+void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
 }
 
 void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                     float* total, float weight, field_rows rows) {
-    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, total, weight, rows);
+                     float* total, float weight) {
+    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, total, weight);
 }
 
 void add_field(float* dst, const float* src, float weight) {

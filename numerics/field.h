@@ -4,18 +4,13 @@
 
 #include <cstdint>
 
-#include "numerics/noise_fill_plain.h"  // field_rows
-
 /// Overwrites field with gradient noise sampled over exactly one period in x and y at
 /// height z, mapped onto lo..hi as ((n * k + 1) * 0.5) * (hi - lo) + lo with k = float(5/6).
-/// With rows, only the elements of those rows are written.
-void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                      field_rows rows = {});
+void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi);
 /// Adds that noise into field: the bits of fill_noise_field into a field of its own
 /// followed by add_field(field, that, 1), without that field. With total, the
 /// sum is then added into it as well, as add_field(total, field, weight) does.
-/// With rows, only the elements of those rows, in field and total.
 void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                     float* total = nullptr, float weight = 0, field_rows rows = {});
+                     float* total = nullptr, float weight = 0);
 /// dst[p] = float(weight * src[p] + dst[p]) for every element; src is not written.
 void add_field(float* dst, const float* src, float weight);

@@ -14,7 +14,6 @@
 // gradient_noise.
 #include "numerics/noise_fill.h"
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -70,14 +69,14 @@ void compute_height_plane(height_plane& h, float z) {
         for (int a = 0; a < 256; ++a) h.record_after[k][a] = gradient_select[noise_permutation[a + cell + k] & 63];
 }
 
-// Gradient records of the lattice points on the x planes first_X <= X < end_X: for
-// each y plane Y the hash row P[P[X] + Y] (a contiguous run of the doubled
-// permutation) and its record on both z planes, at records[X][k][Y]. They are the
-// same for every band, so they are looked up once per field, or per part of it.
+// Gradient records of the lattice points on every x plane X < period_x: for each y
+// plane Y the hash row P[P[X] + Y] (a contiguous run of the doubled permutation)
+// and its record on both z planes, at records[X][k][Y]. They are the same for
+// every band, so they are looked up once per field.
 using plane_records = std::uint8_t[2][256];
 
-void compute_plane_records(plane_records* records, const height_plane& h, int first_X, int end_X, int cells) {
-    for (int X = first_X; X < end_X; ++X) {
+void compute_plane_records(plane_records* records, const height_plane& h, int period_x, int cells) {
+    for (int X = 0; X < period_x; ++X) {
         const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
         for (int k = 0; k < 2; ++k)
             for (int Y = 0; Y < cells; ++Y) records[X][k][Y] = std::uint8_t(h.record_after[k][row_hash[Y]]);
@@ -192,21 +191,17 @@ namespace {
 // added, without the field's round trip through memory. With total as well, the
 // rows of field, final once the layer is in, are added into total's there too.
 void fill_or_add_noise(vector_path path, float* field, bool add, float* total, float weight, std::int32_t period_x,
-                       std::int32_t period_y, float z, float lo, float hi, field_rows rows) {
-    rows.begin = std::clamp(rows.begin, 0, FIELD_SIDE);
-    rows.end = std::clamp(rows.end, rows.begin, FIELD_SIDE);
+                       std::int32_t period_y, float z, float lo, float hi) {
     // The tables are sized for covered periods; anything else is the plain fill's.
     if (!noise_fill_covers(period_x, period_y, z)) {
         if (!add) {
-            fill_noise_field_plain(field, period_x, period_y, z, lo, hi, rows);
+            fill_noise_field_plain(field, period_x, period_y, z, lo, hi);
             return;
         }
-        const std::size_t at = std::size_t(rows.begin) * FIELD_SIDE;
-        const std::size_t count = std::size_t(rows.end - rows.begin) * FIELD_SIDE;
         std::vector<float> layer(std::size_t{FIELD_SIDE} * FIELD_SIDE);
-        fill_noise_field_plain(layer.data(), period_x, period_y, z, lo, hi, rows);
-        add_weighted(path, field + at, layer.data() + at, 1, count);
-        if (total) add_weighted(path, total + at, field + at, weight, count);
+        fill_noise_field_plain(layer.data(), period_x, period_y, z, lo, hi);
+        add_weighted(path, field, layer.data(), 1, layer.size());
+        if (total) add_weighted(path, total, field, weight, layer.size());
         return;
     }
     // The same step and span as the plain fill.
@@ -221,18 +216,13 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
     height_plane h;
     compute_height_plane(h, z);
 
-    // A part's rows lie in the x cells first_cx to end_cx - 1, which read the records
-    // of their planes and of the plane after the last (plane 0 after the map's end).
-    const int first_cx = rows.begin / width_x, end_cx = (rows.end + width_x - 1) / width_x;
-    plane_records records[256];
-    compute_plane_records(records, h, first_cx, std::min(end_cx + 1, period_x), period_y);
-    if (end_cx == period_x && first_cx > 0) compute_plane_records(records, h, 0, 1, period_y);
-
-    const int band_height = band_rows(path, width_y);
-    const int lanes = band_height * width_y;
+    const int rows = band_rows(path, width_y);
+    const int lanes = rows * width_y;
     alignas(64) double corners[8 * GRADIENT_RECORDS * MAX_LANES];
     alignas(64) double edges[4 * GRADIENT_RECORDS * GRADIENT_RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];
+    plane_records records[256];
+    compute_plane_records(records, h, period_x, period_y);
     std::int32_t pairs[2][257];
     alignas(64) float scratch[2][FIELD_SIDE];  // a band's rows when they are added in
 
@@ -250,10 +240,9 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
     band.cells = period_y;
 
     // Bands with the same offsets along x share their tables: build them once and
-    // walk every x cell with them. Only the cells that hold rows of the part are
-    // walked; a band row outside it is made in scratch and left there.
+    // walk every x cell with them.
     const std::int32_t mask_x = period_x - 1;
-    for (int first_tx = 0; first_tx < width_x; first_tx += band_height) {
+    for (int first_tx = 0; first_tx < width_x; first_tx += rows) {
         const int pattern = lanes < 8 ? 8 : lanes;
         for (int l = 0; l < pattern; ++l) {
             u[l] = ax.fade[first_tx + (l % lanes) / width_y];
@@ -261,18 +250,12 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
         }
         compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
         compute_edge_tables(path, edges, corners, u, lanes);
-        for (int cx = first_cx; cx < end_cx; ++cx) {
-            const int first_x = cx * width_x + first_tx;
-            bool own[2] = {false, false};
-            for (int r = 0; r < band_height; ++r) own[r] = first_x + r >= rows.begin && first_x + r < rows.end;
-            if (!own[0] && !own[band_height - 1]) continue;
+        for (int cx = 0; cx < period_x; ++cx) {
             compute_edge_pairs(pairs, records[cx], records[(cx + 1) & mask_x], period_y, lanes);
-            const std::size_t first_row = std::size_t(first_x) * FIELD_SIDE;
-            for (int r = 0; r < band_height; ++r)
-                band.row[r] = add || !own[r] ? scratch[r] : field + first_row + r * FIELD_SIDE;
+            const std::size_t first_row = std::size_t(cx * width_x + first_tx) * FIELD_SIDE;
+            for (int r = 0; r < rows; ++r) band.row[r] = add ? scratch[r] : field + first_row + r * FIELD_SIDE;
             fill_band(path, band);
-            for (int r = 0; add && r < band_height; ++r) {
-                if (!own[r]) continue;
+            for (int r = 0; add && r < rows; ++r) {
                 const std::size_t at = first_row + std::size_t(r) * FIELD_SIDE;
                 add_weighted(path, field + at, scratch[r], 1, FIELD_SIDE);
                 if (total) add_weighted(path, total + at, field + at, weight, FIELD_SIDE);
@@ -284,11 +267,11 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
 }  // namespace
 
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                           float lo, float hi, field_rows rows) {
-    fill_or_add_noise(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi, rows);
+                           float lo, float hi) {
+    fill_or_add_noise(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
 }
 
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                          float lo, float hi, float* total, float weight, field_rows rows) {
-    fill_or_add_noise(path, field, true, total, weight, period_x, period_y, z, lo, hi, rows);
+                          float lo, float hi, float* total, float weight) {
+    fill_or_add_noise(path, field, true, total, weight, period_x, period_y, z, lo, hi);
 }

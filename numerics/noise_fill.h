@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "numerics/noise_fill_plain.h"  // field_rows
 #include "platform/vector_path.h"
 
 /// Whether the fast fill's tables take these arguments: power-of-two periods from 8
@@ -19,18 +18,16 @@
 bool noise_fill_covers(std::int32_t period_x, std::int32_t period_y, float z);
 /// fill_noise_field through path, which must be supported; arguments that are not
 /// covered get the plain fill. Every path gives the same bits; they differ only in
-/// how many samples one instruction carries (1, 4 or 8 doubles). With rows, only
-/// the elements of those rows are written, with the bits the whole fill gives them.
+/// how many samples one instruction carries (1, 4 or 8 doubles).
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                           float lo, float hi, field_rows rows = {});
+                           float lo, float hi);
 
 /// Adds the noise fill_noise_field_fast makes into field: field[p] = float(1 * noise[p]
 /// + field[p]) for every element, the bits of that fill into a field of its own
 /// followed by add_weighted with weight 1, without that field. With total, field is
 /// then added into it as well: add_weighted(path, total, field, weight, 512 * 512).
-/// With rows, only the elements of those rows, in field and total.
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                          float lo, float hi, float* total = nullptr, float weight = 0, field_rows rows = {});
+                          float lo, float hi, float* total = nullptr, float weight = 0);
 
 /// dst[i] = float(weight * src[i] + dst[i]) for i < count, in double, through path
 /// (which must be supported): the same bits on every path.

@@ -5,8 +5,7 @@
 
 #include "numerics/noise.h"
 
-void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                            field_rows rows) {
+void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
     // 512 samples cover one period on each axis, so the field tiles: the sample
     // after the last one on an axis would be the noise at its period, equal to sample 0.
     const float step_x = static_cast<float>(period_x * 0.001953125);
@@ -14,7 +13,7 @@ void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t pe
     const float span = static_cast<float>(static_cast<double>(hi) - lo);
     const double k = NOISE_SCALE;
 
-    for (int i = rows.begin; i < rows.end; ++i) {
+    for (int i = 0; i < FIELD_SIDE; ++i) {
         const float x = static_cast<float>(i * static_cast<double>(step_x));
         for (int j = 0; j < FIELD_SIDE; ++j) {
             const float y = static_cast<float>(j * static_cast<double>(step_y));

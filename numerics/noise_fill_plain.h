@@ -8,20 +8,11 @@
 
 /// Elements along each side of a field: the field of column (x, y) is at x * 512 + y.
 constexpr int FIELD_SIDE = 512;
-
-/// The x-rows begin to end - 1 of a field (x-row i: elements i * 512 to i * 512 + 511),
-/// for a field made in parts, one part per thread. A part writes only its own rows.
-struct field_rows {
-    int begin = 0;
-    int end = FIELD_SIDE;
-};
 /// The mapping's scale is 5/6 as a float (0.8333333134651184), not as a double:
 /// the float's bits are the constant, and the map depends on them.
 constexpr float NOISE_SCALE = std::bit_cast<float>(0x3F555555u);
 
 /// field[i * 512 + j] = float(((n * NOISE_SCALE + 1) * 0.5) * float(hi - lo) + lo), n the
 /// noise at (float(i * float(period_x / 512)), float(j * float(period_y / 512)), z)
-/// with periods period_x, period_y and 0; elements written in storage order. With
-/// rows, only the elements of those rows are written.
-void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                            field_rows rows = {});
+/// with periods period_x, period_y and 0; elements written in storage order.
+void fill_noise_field_plain(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -235,47 +234,5 @@ TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
             ASSERT_EQ(first_difference(expected_total, total), "")
                 << vector_path_name(path) << " path, the total, periods " << l.period_x << ", " << l.period_y;
         }
-    }
-}
-
-// A field made in parts of its rows, as threads that share it make it, holds the
-// bits of the whole fill (or add): every row is written by its own part only, at
-// cuts inside a lattice cell and inside a two-row band, on every path, and where
-// the plain fill takes over.
-TEST(FastNoiseFill, PartsOfTheRowsMakeTheWholeField) {
-    const std::vector<float> start = random_field(21), total_start = random_field(22);
-    struct Layer {
-        std::int32_t period_x, period_y;
-        float z;
-    };
-    const Layer layers[] = {{32, 32, 17.0f}, {256, 256, 63.99f}, {8, 128, 0.3f}, {64, 8, 5.5f}, {4, 4, 2.5f}};
-    const std::vector<std::vector<int>> cuts = {{0, 256, 512}, {0, 1, 171, 333, 512}, {0, 77, 78, 512}};
-    for (const Layer& l : layers) {
-        const std::vector<float> filled = plain_fill(l.period_x, l.period_y, l.z, -1.0f, 3.0f);
-        std::vector<float> added = start, total = total_start;
-        add_weighted(vector_path::baseline, added.data(), filled.data(), 1, added.size());
-        add_weighted(vector_path::baseline, total.data(), added.data(), 2, total.size());
-        for (vector_path path : runnable_paths())
-            for (const std::vector<int>& cut : cuts) {
-                std::vector<float> fill_parts = start, add_parts = start, total_parts = total_start;
-                for (std::size_t p = 0; p + 1 < cut.size(); ++p) {
-                    const field_rows rows{cut[p], cut[p + 1]};
-                    fill_noise_field_fast(path, fill_parts.data(), l.period_x, l.period_y, l.z, -1.0f, 3.0f, rows);
-                    add_noise_field_fast(path, add_parts.data(), l.period_x, l.period_y, l.z, -1.0f, 3.0f,
-                                         total_parts.data(), 2, rows);
-                    // Rows after the part are still as they were.
-                    const std::size_t after = std::size_t(cut[p + 1]) * FIELD_SIDE;
-                    ASSERT_TRUE(std::equal(fill_parts.begin() + std::ptrdiff_t(after), fill_parts.end(),
-                                           start.begin() + std::ptrdiff_t(after)))
-                        << vector_path_name(path) << " path, periods " << l.period_x << ", " << l.period_y
-                        << ": a part wrote beyond row " << cut[p + 1];
-                }
-                const std::string where = std::string(vector_path_name(path)) + " path, periods " +
-                                          std::to_string(l.period_x) + ", " + std::to_string(l.period_y) + ", " +
-                                          std::to_string(cut.size() - 1) + " parts";
-                ASSERT_EQ(first_difference(filled, fill_parts), "") << where;
-                ASSERT_EQ(first_difference(added, add_parts), "") << where << ", added";
-                ASSERT_EQ(first_difference(total, total_parts), "") << where << ", the total";
-            }
     }
 }

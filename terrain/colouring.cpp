@@ -121,9 +121,3 @@ void colour_column_words_with(const terrain_fields& fields, std::uint32_t* words
     const row_kernel colour_row = word_row_kernel(path);
     for (int x = 0; x < MAP_SIZE; ++x) colour_row(row_inputs(fields, x), words + column_index(x, 0));
 }
-
-void colour_column_word_rows(const terrain_fields& fields, std::uint32_t* words, int x_begin, int x_end) {
-    const row_kernel colour_row = word_row_kernel(chosen_vector_path());
-    for (int x = std::max(x_begin, 0); x < std::min(x_end, MAP_SIZE); ++x)
-        colour_row(row_inputs(fields, x), words + column_index(x, 0));
-}

@@ -40,8 +40,5 @@ void colour_columns_plain(const terrain_fields& fields, std::uint32_t* voxels);
 void colour_column_words(const terrain_fields& fields, std::uint32_t* words);
 /// colour_column_words on the given vector path, which must be supported.
 void colour_column_words_with(const terrain_fields& fields, std::uint32_t* words, vector_path path);
-/// colour_column_words for x-rows x_begin to x_end - 1 only, on the chosen path:
-/// they read height rows x_begin - 1 (511 for x-row 0) to x_end - 1.
-void colour_column_word_rows(const terrain_fields& fields, std::uint32_t* words, int x_begin, int x_end);
 /// The same, one column_colour per column: the reference for colour_column_words.
 void colour_column_words_plain(const terrain_fields& fields, std::uint32_t* words);

@@ -209,32 +209,23 @@ void fill_profile_heights(const shape_params& p, const terrain_fields& fields) {
 }
 
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path) {
-    fill_ring_table(p, fields, 0, 1);
-    fill_profile_rows(p, fields, {}, path);
-}
-
-void fill_ring_table(const shape_params& p, const terrain_fields& fields, int part, int parts) {
     // The ring weight of every distance that occurs, once each: cos and pow are
     // nearly all of the work. Slots that never occur are never read.
     auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_b);
-    const int begin = DISTANCES * part / parts, end = DISTANCES * (part + 1) / parts;
-    for (int i = begin; i < end; ++i) {
-        const std::int32_t slot = SLOTS[std::size_t(i)];
+    for (const std::int32_t slot : SLOTS) {
         const double R = slot_distance(slot);
         ring[slot] = {ring_weight(R, p.ring_frequency, p.ring_exponent), R};
     }
-}
 
-void fill_profile_rows(const shape_params& p, const terrain_fields& fields, field_rows rows, vector_path path) {
     double sy[MAP_SIZE];
     std::int32_t ny[MAP_SIZE];
     for (int y = 0; y < MAP_SIZE; ++y) {
         sy[y] = column_blend(y);
         ny[y] = odd_square(y);
     }
-    const profile_columns columns{sy, ny, reinterpret_cast<const ring_entry*>(fields.noise_b)};
+    const profile_columns columns{sy, ny, ring};
     // The AVX2 path has no kernel of its own here: it takes the baseline.
     const auto fill_row = path == vector_path::avx512 ? fill_row_heights_avx512 : fill_row_heights_baseline;
-    for (int x = std::max(rows.begin, 0); x < std::min(rows.end, MAP_SIZE); ++x)
+    for (int x = 0; x < MAP_SIZE; ++x)
         fill_row(fields.height + column_index(x, 0), make_row_profile(p, x), odd_square(x), columns);
 }

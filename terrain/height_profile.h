@@ -9,7 +9,6 @@
 
 #include <cstdint>
 
-#include "numerics/noise_fill_plain.h"  // field_rows
 #include "terrain/terrain_fields.h"
 
 class random_source;     // numerics/rng.h
@@ -75,14 +74,6 @@ float profile_height(const row_profile& row, int y, float ring_frequency, float 
 void fill_profile_heights(const shape_params& p, const terrain_fields& fields);
 /// fill_profile_heights on the given vector path, which must be supported.
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path);
-/// fill_profile_heights in parts, for threads that share one map: the ring table
-/// first, fill_ring_table for every part of parts (0 <= part < parts), each once;
-/// then, once all of those are done, fill_profile_rows for rows that together
-/// cover the map. The table lives in fields.noise_b and is read by the rows, so
-/// noise_b stays untouched until they are done.
-void fill_ring_table(const shape_params& p, const terrain_fields& fields, int part, int parts);
-/// The heights of the given x-rows of fields.height, on path (which must be supported).
-void fill_profile_rows(const shape_params& p, const terrain_fields& fields, field_rows rows, vector_path path);
 /// The same, one profile_height per column: the reference for fill_profile_heights.
 /// Writes fields.height only.
 void fill_profile_heights_plain(const shape_params& p, const terrain_fields& fields);

@@ -47,7 +47,8 @@ namespace {
 
 // The outline columns that lie in x-row x: those of paint_start_regions, which
 // paints no column twice in different colours, so row by row gives the same map.
-void paint_start_regions_of_row(const column_words& out, int x) {
+void paint_start_regions_of_row(int x) {
+    const column_words out{color_map, MAP_DEPTH};
     const auto paint_sides = [&out, x](std::uint32_t colour) {
         paint_column(out, x, 128, colour);
         paint_column(out, x, 384, colour);
@@ -62,16 +63,11 @@ void paint_start_regions_of_row(const column_words& out, int x) {
 
 }  // namespace
 
-void paint_start_regions(std::uint32_t* colours, int words_per_column, int x_begin, int x_end) {
-    const column_words out{colours, words_per_column};
-    for (int x = std::max(x_begin, 0); x < std::min(x_end, MAP_SIZE); ++x) paint_start_regions_of_row(out, x);
-}
-
 void shape_map() { shape_terrain(); }
 
 void finish_map_row(int x) {
     colour_columns_of_row(volume_terrain_fields(), color_map, x);
-    if (debug_regions != 0) paint_start_regions(color_map, MAP_DEPTH, x, x + 1);
+    if (debug_regions != 0) paint_start_regions_of_row(x);
 }
 
 void generate_map() {

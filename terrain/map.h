@@ -21,6 +21,3 @@ void generate_map_plain();
 /// column in column index order: 64 for the voxels of color_map, 1 for one word
 /// per column. Only the outline columns' words change.
 void paint_start_regions(std::uint32_t* colours, int words_per_column);
-/// The same for the outline columns of x-rows x_begin to x_end - 1 only: together,
-/// parts that cover the map paint what the whole call paints.
-void paint_start_regions(std::uint32_t* colours, int words_per_column, int x_begin, int x_end);

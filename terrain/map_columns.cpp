@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "numerics/rng.h"
-#include "terrain/height_profile.h"
 #include "terrain/map.h"
 #include "terrain/terrain.h"
 
@@ -26,20 +25,4 @@ void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& ou
     // Left uninitialised: every stage overwrites what it reads.
     const std::unique_ptr<map_workspace> work(new map_workspace);
     generate_map_columns(seed, start_regions, out, *work);
-}
-
-void make_map_step(const terrain_draws& d, bool start_regions, map_columns& out, map_workspace& work, int step,
-                   int item) {
-    // The ring table is kept in the colours, written only after the last read of it.
-    const terrain_fields fields{work.height, work.noise_a, reinterpret_cast<float*>(out.colours), out.heights};
-    const int items = MAP_STEP_ITEMS[std::size_t(step)];
-    const field_rows rows{MAP_SIZE * item / items, MAP_SIZE * (item + 1) / items};
-    switch (step) {
-        case 0: fill_ring_table(d.shape, fields, item, items); return;  // every row reads all distances
-        case 1: shape_terrain_rows(d, fields, rows); return;           // per element: rows of their own
-        default:
-            colour_column_word_rows(fields, out.colours, rows.begin, rows.end);
-            if (start_regions) paint_start_regions(out.colours, 1, rows.begin, rows.end);
-            return;
-    }
 }

@@ -7,11 +7,9 @@
 // at once, and each gets the bits the program's run makes in the volume.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-#include "terrain/terrain.h"  // terrain_draws
-#include "volume/volume.h"   // COLUMN_COUNT
+#include "volume/volume.h"  // COLUMN_COUNT
 
 /// Generator order, column (x, y) at x * 512 + y.
 struct alignas(64) map_columns {
@@ -35,17 +33,3 @@ void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& ou
 /// The same in the caller's workspace, which no other call may use meanwhile.
 /// Allocates nothing and cannot fail.
 void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& out, map_workspace& work);
-
-/// generate_map_columns in steps that a few threads may share (platform/shared_steps.h):
-/// step s has MAP_STEP_ITEMS[s] items, and once every item of every step is done,
-/// in step order, out holds what generate_map_columns makes, bit for bit. The
-/// steps: the ring table of the profile heights (in parts of its distances); the
-/// heights, column heights and both noise sets (in parts of the x-rows: each part
-/// builds the noise tables of its own, some 0.1 ms, so there are only two); the
-/// colours and the outlines (in parts of the x-rows, as they read the row before).
-constexpr std::array<int, 3> MAP_STEP_ITEMS = {8, 2, 16};
-/// Item item of step step of the map of the seed whose random source made d. The
-/// steps keep the ring table in out.colours until they make the colours, and leave
-/// work.noise_b alone. Allocates nothing and cannot fail.
-void make_map_step(const terrain_draws& d, bool start_regions, map_columns& out, map_workspace& work, int step,
-                   int item);

@@ -165,24 +165,3 @@ TEST(MapColumns, ThreadsAtOnceMakeTheSameColumnsAsOneThread) {
     for (int t = 0; t < THREADS; ++t)
         for (int k = 0; k < 6; ++k) EXPECT_EQ(differences[t][k], "") << "thread " << t << ", map " << (k + t) % 6;
 }
-
-// The steps of a map, their items taken in any order within each step (as threads
-// that share them take them), make the columns of the whole call.
-TEST(MapColumns, StepsInAnyOrderOfTheirItemsMakeTheSameColumns) {
-    const std::int32_t seeds[] = {1, -7, 0x5EED, std::numeric_limits<std::int32_t>::min()};
-    for (const std::int32_t seed : seeds)
-        for (bool regions : {false, true}) {
-            auto out = std::make_unique<map_columns>();
-            auto work = std::make_unique<map_workspace>();
-            std::memset(out.get(), 0x5A, sizeof *out);  // nothing is read before it is written
-            random_source source;
-            rng_seed(source, static_cast<std::uint32_t>(seed));
-            const terrain_draws draws = draw_terrain(source);
-            for (int step = 0; step < int(MAP_STEP_ITEMS.size()); ++step) {
-                const int items = MAP_STEP_ITEMS[std::size_t(step)];
-                for (int k = 0; k < items; ++k)  // every item once: backwards, or from the middle round
-                    make_map_step(draws, regions, *out, *work, step, seed & 1 ? items - 1 - k : (k + items / 2) % items);
-            }
-            EXPECT_EQ(first_difference(*columns_of(seed, regions), *out), "") << "seed " << seed << (regions ? " -d" : "");
-        }
-}

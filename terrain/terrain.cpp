@@ -8,36 +8,30 @@
 
 #include "numerics/field.h"
 #include "numerics/rng.h"
-#include "platform/vector_path.h"
 #include "volume/volume.h"
 
 namespace {
 
-// The noise volume is cut at a height drawn for each layer. Nothing else draws
-// between a set's three layers, so drawing all three before the first fill gives
-// each the value drawn just before it.
-noise_depths draw_noise_depths(random_source& source) {
-    noise_depths depth;
-    for (float& d : depth) d = static_cast<float>(rng_unit(source) * 64);
-    return depth;
-}
+// The noise volume is cut at a height drawn just before each fill.
+float draw_noise_depth(random_source& source) { return static_cast<float>(rng_unit(source) * 64); }
 
 // Three layers of noise, coarse to fine in feature size, summed in fields.noise_a
 // (each later layer added in as it is made), then added into fields.height with
-// the given weight, in the given x-rows.
+// the given weight. Draws three values, one before each fill.
 struct noise_layer {
     std::int32_t period;
     float lo, hi;
 };
-void add_noise_set(const terrain_fields& fields, const noise_layer (&layers)[3], const noise_depths& depth,
-                   float weight, field_rows rows) {
-    fill_noise_field(fields.noise_a, layers[0].period, layers[0].period, depth[0], layers[0].lo, layers[0].hi, rows);
-    add_noise_field(fields.noise_a, layers[1].period, layers[1].period, depth[1], layers[1].lo, layers[1].hi, nullptr,
-                    0, rows);
+void add_noise_set(const terrain_fields& fields, random_source& source, const noise_layer (&layers)[3],
+                   float weight) {
+    fill_noise_field(fields.noise_a, layers[0].period, layers[0].period, draw_noise_depth(source), layers[0].lo,
+                     layers[0].hi);
+    add_noise_field(fields.noise_a, layers[1].period, layers[1].period, draw_noise_depth(source), layers[1].lo,
+                    layers[1].hi);
     // The last layer completes the sum row by row, and each row goes into the
     // heights as it is complete.
-    add_noise_field(fields.noise_a, layers[2].period, layers[2].period, depth[2], layers[2].lo, layers[2].hi,
-                    fields.height, weight, rows);
+    add_noise_field(fields.noise_a, layers[2].period, layers[2].period, draw_noise_depth(source), layers[2].lo,
+                    layers[2].hi, fields.height, weight);
 }
 
 // Shapes the terrain: roughens the profile heights (draws 19 to 21).
@@ -45,46 +39,22 @@ constexpr noise_layer TERRAIN_NOISE[3] = {{64, -0.5f, 0.5f}, {128, 0, 1}, {256, 
 // Seen by the colours only (draws 22 to 24): the columns are already solid.
 constexpr noise_layer COLOUR_NOISE[3] = {{32, 0, 1}, {128, 0, 0.2f}, {256, 0, static_cast<float>(1.0 / 12)}};
 
-void fill_column_height_rows(const terrain_fields& fields, field_rows rows) {
-    for (std::size_t c = std::size_t(rows.begin) * MAP_SIZE; c < std::size_t(rows.end) * MAP_SIZE; ++c)
-        fields.column_height[c] = column_height_of(fields.height[c]);
-}
-
 }  // namespace
 
 // ---- the stages
 
 void shape_heights(const terrain_fields& fields, random_source& source) {
-    fill_profile_heights(draw_shape_params(source), fields);            // draws 1 to 18
-    add_noise_set(fields, TERRAIN_NOISE, draw_noise_depths(source), 1, {});  // draws 19 to 21
+    fill_profile_heights(draw_shape_params(source), fields);  // draws 1 to 18
+    add_noise_set(fields, source, TERRAIN_NOISE, 1);          // draws 19 to 21
 }
 
 void shape_heights_plain(const terrain_fields& fields, random_source& source) {
     fill_profile_heights_plain(draw_shape_params(source), fields);
-    add_noise_set(fields, TERRAIN_NOISE, draw_noise_depths(source), 1, {});
+    add_noise_set(fields, source, TERRAIN_NOISE, 1);
 }
 
 void add_colour_noise(const terrain_fields& fields, random_source& source) {
-    add_noise_set(fields, COLOUR_NOISE, draw_noise_depths(source), 2, {});  // draws 22 to 24
-}
-
-// ---- in parts
-
-terrain_draws draw_terrain(random_source& source) {
-    terrain_draws d;
-    d.shape = draw_shape_params(source);           // draws 1 to 18
-    d.terrain_depth = draw_noise_depths(source);  // draws 19 to 21
-    d.colour_depth = draw_noise_depths(source);   // draws 22 to 24
-    return d;
-}
-
-void shape_terrain_rows(const terrain_draws& d, const terrain_fields& fields, field_rows rows) {
-    rows.begin = std::clamp(rows.begin, 0, MAP_SIZE);
-    rows.end = std::clamp(rows.end, rows.begin, MAP_SIZE);
-    fill_profile_rows(d.shape, fields, rows, chosen_vector_path());
-    add_noise_set(fields, TERRAIN_NOISE, d.terrain_depth, 1, rows);
-    fill_column_height_rows(fields, rows);
-    add_noise_set(fields, COLOUR_NOISE, d.colour_depth, 2, rows);
+    add_noise_set(fields, source, COLOUR_NOISE, 2);  // draws 22 to 24
 }
 
 std::int32_t column_height_of(float h) {
@@ -92,7 +62,9 @@ std::int32_t column_height_of(float h) {
     return std::max(trunc, 0);
 }
 
-void fill_column_heights(const terrain_fields& fields) { fill_column_height_rows(fields, {}); }
+void fill_column_heights(const terrain_fields& fields) {
+    for (std::size_t c = 0; c < COLUMN_COUNT; ++c) fields.column_height[c] = column_height_of(fields.height[c]);
+}
 
 void fill_solid_columns_plain(const terrain_fields& fields, std::uint8_t* solid) {
     for (std::size_t c = 0; c < COLUMN_COUNT; ++c) {

@@ -6,10 +6,8 @@
 // process-wide source, as the program's run does.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-#include "numerics/noise_fill_plain.h"  // field_rows
 #include "terrain/colouring.h"       // smoothstep01, column_colour, colouring stages
 #include "terrain/height_profile.h"  // shape parameters, tile_fold, profile heights
 #include "terrain/terrain_fields.h"
@@ -49,25 +47,3 @@ void fill_column_heights(const terrain_fields& fields);
 void fill_solid_columns(const terrain_fields& fields, std::uint8_t* solid);
 /// The same, voxel by voxel: the reference for fill_solid_columns.
 void fill_solid_columns_plain(const terrain_fields& fields, std::uint8_t* solid);
-
-// ---- a map made in parts, one thread each
-
-/// The heights at which one noise set's three layers cut the noise volume.
-using noise_depths = std::array<float, 3>;
-
-/// All 24 draws of a map, made before any stage runs, in the order the stages
-/// would draw them: the stages then draw nothing, and parts of the map may be made
-/// at once.
-struct terrain_draws {
-    shape_params shape;          ///< draws 1 to 18
-    noise_depths terrain_depth;  ///< draws 19 to 21: the first noise set's
-    noise_depths colour_depth;   ///< draws 22 to 24: the colour noise set's
-};
-terrain_draws draw_terrain(random_source& source);
-
-/// shape_heights, fill_column_heights and add_colour_noise for the x-rows rows
-/// only, from draws: their fields.height, fields.column_height and noise_a rows.
-/// The ring table (fill_ring_table, every part) must be complete in noise_b.
-/// Once parts that cover the map are done, the fields hold what those three
-/// stages make with the same source.
-void shape_terrain_rows(const terrain_draws& d, const terrain_fields& fields, field_rows rows);

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -122,6 +123,14 @@ bool read_jobs(const std::string& text, int* jobs) {
     if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
     *jobs = std::stoi(text);
     return *jobs >= 1 && *jobs <= MAX_JOBS;
+}
+
+/// The processors this process may run on.
+int processor_count() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? int(n) : 1;
 }
 
 }  // namespace
@@ -320,7 +329,7 @@ int run_generate(int argc, char** argv) {
     seed_list seeds;
     std::string why;
     if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("generate", "--seeds: " + why);
-    int jobs = available_processors();
+    int jobs = processor_count();
     if (args.jobs && !read_jobs(*args.jobs, &jobs))
         return usage_error("generate", "-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" +
                                            *args.jobs + "'");
