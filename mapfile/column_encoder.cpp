@@ -79,6 +79,11 @@ struct band_tables {
     alignas(64) std::uint8_t run[STRIDE];
 };
 
+// How many x-rows ahead load_band asks for the lines it will read: in a run, where
+// the colours come straight from the colouring, it takes a third less time with
+// 8 than with none (4 to 32 do about as well).
+constexpr int PREFETCH_ROWS = 8;
+
 // Fills the tables for the file rows y0 to y0 + rows - 1.
 void load_band(column_heights heights, column_colours colours, int y0, int rows, band_tables& t) {
     const int first = std::max(y0 - 1, 0), end = std::min(y0 + rows + 1, SIZE);  // rows inside the map
@@ -86,6 +91,13 @@ void load_band(column_heights heights, column_colours colours, int y0, int rows,
         if (y < first || y >= end) std::fill_n(t.level[y - y0 + 1] + GUARD, SIZE, FULL);
     for (int x = 0; x < SIZE; ++x) {
         const std::int32_t* h = heights.data() + std::size_t(x) * SIZE;
+        if (x + PREFETCH_ROWS < SIZE) {
+            // The lines a few x-rows on, 2 KiB apart: too far apart for the
+            // processor to fetch ahead on its own.
+            const std::size_t ahead = std::size_t(x + PREFETCH_ROWS) * SIZE;
+            __builtin_prefetch(colours.data() + ahead + y0);
+            __builtin_prefetch(heights.data() + ahead + y0 + rows);
+        }
         for (int y = first; y < end; ++y) t.level[y - y0 + 1][GUARD + x] = level_of(h[y]);
         const std::uint32_t* c = colours.data() + std::size_t(x) * SIZE + y0;
         for (int j = 0; j < rows; ++j) t.colour[j][x] = c[j];
