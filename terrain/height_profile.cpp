@@ -168,8 +168,11 @@ namespace {
 // n / 2^18 exactly, with n = (2j_x + 1)^2 + (2j_y + 1)^2. R, and with it the ring
 // weight, is therefore a function of n alone: the same under x -> 511 - x,
 // y -> 511 - y and x <-> y. n is 2 mod 8 and at most 2 * 511^2, and only 20,604
-// of its values occur, against 262,144 columns. The kernels take both R and the
-// weight from a table by slot (n - 2) / 8, and so evaluate no square root either.
+// of its values occur, against 262,144 columns. Both R and the weight are kept in
+// a table by slot (n - 2) / 8, so no square root is evaluated either, and looked
+// up once for a quarter of each pair of mirrored rows: the kernels then read them
+// in column order, where lookups by slot (a gather per eight columns, its lines
+// scattered over 1 MiB) took over half of their time.
 constexpr std::int32_t odd_square(int i) {
     const int j = i < 256 ? i : 511 - i;
     return (2 * j + 1) * (2 * j + 1);
@@ -218,14 +221,20 @@ void fill_profile_heights_with(const shape_params& p, const terrain_fields& fiel
     }
 
     double sy[MAP_SIZE];
-    std::int32_t ny[MAP_SIZE];
-    for (int y = 0; y < MAP_SIZE; ++y) {
-        sy[y] = column_blend(y);
-        ny[y] = odd_square(y);
-    }
-    const profile_columns columns{sy, ny, ring};
+    for (int y = 0; y < MAP_SIZE; ++y) sy[y] = column_blend(y);
     // The AVX2 path has no kernel of its own here: it takes the baseline.
     const auto fill_row = path == vector_path::avx512 ? fill_row_heights_avx512 : fill_row_heights_baseline;
-    for (int x = 0; x < MAP_SIZE; ++x)
-        fill_row(fields.height + column_index(x, 0), make_row_profile(p, x), odd_square(x), columns);
+    // Rows x and 511 - x share their ring row, and each half of it is the other
+    // reversed: one table lookup per column of a half row serves four columns.
+    ring_row row_ring;
+    for (int x = 0; x < MAP_SIZE / 2; ++x) {
+        const std::int32_t nx = odd_square(x);
+        for (int y = 0; y < MAP_SIZE / 2; ++y) {
+            const ring_entry& entry = ring[weight_slot(nx + odd_square(y))];
+            row_ring.weight[y] = row_ring.weight[MAP_SIZE - 1 - y] = entry.weight;
+            row_ring.R[y] = row_ring.R[MAP_SIZE - 1 - y] = entry.R;
+        }
+        for (const int row : {x, MAP_SIZE - 1 - x})
+            fill_row(fields.height + column_index(row, 0), make_row_profile(p, row), row_ring, sy);
+    }
 }

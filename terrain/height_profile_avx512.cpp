@@ -14,23 +14,16 @@ MAPGEN_TARGET_AVX512 __m512d round_to_float(__m512d v) { return _mm512_cvtps_pd(
 
 }  // namespace
 
-MAPGEN_TARGET_AVX512 void fill_row_heights_avx512(float* heights, const row_profile& row, std::int32_t nx,
-                                                  const profile_columns& columns) {
+MAPGEN_TARGET_AVX512 void fill_row_heights_avx512(float* heights, const row_profile& row, const ring_row& ring,
+                                                  const double* sy_of) {
     const __m512d centre_base_0 = all(row.centre_base_0), centre_base_ydiff = all(row.centre_base_ydiff);
     const __m512d centre_rise_0 = all(row.centre_rise_0), centre_rise_ydiff = all(row.centre_rise_ydiff);
     const __m512d edge_base_0 = all(row.edge_base_0), edge_base_ydiff = all(row.edge_base_ydiff);
     const __m512d edge_rise_0 = all(row.edge_rise_0), edge_rise_ydiff = all(row.edge_rise_ydiff);
-    const __m256i slot_offset = _mm256_set1_epi32(nx - 2);
     for (int y = 0; y < MAP_SIZE; y += 8) {
-        const __m512d sy = _mm512_loadu_pd(columns.sy + y);
-        // Ring slot (nx + ny - 2) / 8 of each column (n - 2 is never negative),
-        // doubled: the index of its weight among the table's doubles, R following.
-        const __m256i slot = _mm256_srli_epi32(
-            _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns.ny + y)), slot_offset), 3);
-        const __m256i entry = _mm256_add_epi32(slot, slot);
-        const auto* const ring = reinterpret_cast<const double*>(columns.ring);
-        const __m512d w = _mm512_i32gather_pd(entry, ring, 8);
-        const __m512d R = _mm512_i32gather_pd(entry, ring + 1, 8);
+        const __m512d sy = _mm512_loadu_pd(sy_of + y);
+        const __m512d w = _mm512_load_pd(ring.weight + y);
+        const __m512d R = _mm512_load_pd(ring.R + y);
         const __m512d centre_base = centre_base_ydiff * sy + centre_base_0;
         const __m512d edge_base = round_to_float(edge_base_ydiff * sy + edge_base_0);
         const __m512d centre_rise = centre_rise_ydiff * sy + centre_rise_0;
@@ -45,9 +38,8 @@ MAPGEN_TARGET_AVX512 void fill_row_heights_avx512(float* heights, const row_prof
 #else
 
 // No such processor to run on: the path is never chosen, and a call gets the same bits.
-void fill_row_heights_avx512(float* heights, const row_profile& row, std::int32_t nx,
-                             const profile_columns& columns) {
-    fill_row_heights_baseline(heights, row, nx, columns);
+void fill_row_heights_avx512(float* heights, const row_profile& row, const ring_row& ring, const double* sy) {
+    fill_row_heights_baseline(heights, row, ring, sy);
 }
 
 #endif

@@ -8,19 +8,16 @@
 
 #include <emmintrin.h>
 
-void fill_row_heights_baseline(float* heights, const row_profile& row, std::int32_t nx,
-                               const profile_columns& columns) {
+void fill_row_heights_baseline(float* heights, const row_profile& row, const ring_row& ring, const double* sy_of) {
     const auto round_to_float = [](__m128d v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); };
     const __m128d centre_base_0 = _mm_set1_pd(row.centre_base_0), centre_base_ydiff = _mm_set1_pd(row.centre_base_ydiff);
     const __m128d centre_rise_0 = _mm_set1_pd(row.centre_rise_0), centre_rise_ydiff = _mm_set1_pd(row.centre_rise_ydiff);
     const __m128d edge_base_0 = _mm_set1_pd(row.edge_base_0), edge_base_ydiff = _mm_set1_pd(row.edge_base_ydiff);
     const __m128d edge_rise_0 = _mm_set1_pd(row.edge_rise_0), edge_rise_ydiff = _mm_set1_pd(row.edge_rise_ydiff);
     for (int y = 0; y < MAP_SIZE; y += 2) {
-        const __m128d sy = _mm_loadu_pd(columns.sy + y);
-        const ring_entry& ring0 = columns.ring[weight_slot(nx + columns.ny[y])];
-        const ring_entry& ring1 = columns.ring[weight_slot(nx + columns.ny[y + 1])];
-        const __m128d w = _mm_setr_pd(ring0.weight, ring1.weight);
-        const __m128d R = _mm_setr_pd(ring0.R, ring1.R);
+        const __m128d sy = _mm_loadu_pd(sy_of + y);
+        const __m128d w = _mm_load_pd(ring.weight + y);
+        const __m128d R = _mm_load_pd(ring.R + y);
         const __m128d centre_base = centre_base_ydiff * sy + centre_base_0;
         const __m128d edge_base = round_to_float(edge_base_ydiff * sy + edge_base_0);
         const __m128d centre_rise = centre_rise_ydiff * sy + centre_rise_0;
@@ -34,12 +31,8 @@ void fill_row_heights_baseline(float* heights, const row_profile& row, std::int3
 
 #else
 
-void fill_row_heights_baseline(float* heights, const row_profile& row, std::int32_t nx,
-                               const profile_columns& columns) {
-    for (int y = 0; y < MAP_SIZE; ++y) {
-        const ring_entry& ring = columns.ring[weight_slot(nx + columns.ny[y])];
-        heights[y] = blend_height(row, columns.sy[y], ring.R, ring.weight);
-    }
+void fill_row_heights_baseline(float* heights, const row_profile& row, const ring_row& ring, const double* sy) {
+    for (int y = 0; y < MAP_SIZE; ++y) heights[y] = blend_height(row, sy[y], ring.R[y], ring.weight[y]);
 }
 
 #endif
