@@ -139,7 +139,7 @@ void BM_MapColumns(benchmark::State& state) {
 BENCHMARK(BM_MapColumns)->ArgName("workspace")->Arg(0)->Arg(1)->Threads(1)->Threads(2)->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
-// One map in pages fresh from the system, output and workspace (5 MiB), as a
+// One map in pages fresh from the system, output and workspace (4 MiB), as a
 // program that makes one map and ends meets them: their first-touch faults are in
 // the figure, which BM_MapColumns (whose memory is reused) leaves out.
 void BM_MapColumnsFreshPages(benchmark::State& state) {

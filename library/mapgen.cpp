@@ -17,11 +17,11 @@ constexpr unsigned KNOWN_FLAGS = MAPGEN_START_REGIONS;
 // The file of the map prepared in work, encoded straight into a buffer from
 // malloc (not new[]: mapgen_free is free, so the buffer may cross into code built
 // by another compiler or language runtime, a ctypes caller, and back), its size in
-// *size. The buffer starts as large as the generator's workspace, which the file
-// of every generated map known fits, and is then cut to the file: shrinking keeps
+// *size. The buffer starts as large as the room the file of every generated map
+// known fits, and is then cut to the file: shrinking keeps
 // the bytes where they are, so no file is copied. nullptr when memory runs out.
 unsigned char* encode_for_caller(const vxl_map_work& work, std::size_t* size) {
-    std::size_t room = sizeof(map_workspace);
+    std::size_t room = GENERATED_FILE_ROOM;
     auto* buffer = static_cast<unsigned char*>(std::malloc(room));
     if (!buffer) return nullptr;
     std::size_t used = encode_prepared_vxl_map(work, {buffer, room});

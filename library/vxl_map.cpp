@@ -28,7 +28,7 @@ std::size_t encode_prepared_vxl_map(const vxl_map_work& work, std::span<std::uin
 }
 
 std::span<std::uint8_t> idle_workspace(vxl_map_work& work) {
-    return {reinterpret_cast<std::uint8_t*>(&work.workspace), sizeof(work.workspace)};
+    return {work.file_room, sizeof(work.file_room)};
 }
 
 // Encoding into the workspace first spares a pass over the columns to measure the
@@ -53,7 +53,7 @@ void make_vxl_map(std::int32_t seed, bool start_regions, vxl_map_work& work, std
 }
 
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions) {
-    const std::unique_ptr<vxl_map_work> work = heap_vxl_map_work();  // 5 MiB: too much for a thread's stack
+    const std::unique_ptr<vxl_map_work> work = heap_vxl_map_work();  // 4 MiB: too much for a thread's stack
     prepare_vxl_map(seed, start_regions, *work);
     file_buffer spare;
     const std::span<const std::uint8_t> file = encode_vxl_map_in_work(*work, spare);

@@ -15,15 +15,24 @@
 #include "terrain/map_columns.h"
 
 /// The VXL file of seed. Safe to call from any number of threads at once; each
-/// call works in 5 MiB of its own from the heap besides the file. Throws
+/// call works in 4 MiB of its own from the heap besides the file. Throws
 /// std::bad_alloc when memory runs out.
 std::vector<std::uint8_t> make_vxl_map(std::int32_t seed, bool start_regions);
 
-/// Everything one map is made in, 5 MiB: its columns, and the generator's
-/// workspace, idle once the columns are made.
+/// Room that the file of every generated map known fits, with much to spare: such
+/// files run from 2 MiB to a few KiB more (2,097,152 to 2,102,300 bytes over seeds
+/// 1 to 300).
+constexpr std::size_t GENERATED_FILE_ROOM = sizeof(map_workspace) + 64 * 1024;
+
+/// Everything one map is made in, 4 MiB and 64 KiB: its columns, and the
+/// generator's workspace, idle once the columns are made, which with the room
+/// after it takes the file.
 struct vxl_map_work {
     map_columns columns;
-    map_workspace workspace;
+    union {
+        map_workspace workspace;
+        std::uint8_t file_room[GENERATED_FILE_ROOM];
+    };
 };
 
 /// make_vxl_map in memory the caller keeps from one map to the next, one work per
@@ -39,7 +48,7 @@ std::unique_ptr<vxl_map_work> heap_vxl_map_work();
 
 /// A vxl_map_work in memory fresh from the system, mapped at once, in 2 MiB huge
 /// pages as far as it fills them where the system has them: first touches of
-/// 1,280 small pages would cost a good part of what making the map does. Throws
+/// 1,040 small pages would cost a good part of what making the map does. Throws
 /// std::bad_alloc when the system has no memory for it.
 class fresh_vxl_map_work {
   public:
@@ -63,8 +72,9 @@ std::size_t prepared_vxl_map_size(const vxl_map_work& work);
 /// idle_workspace(work).
 std::size_t encode_prepared_vxl_map(const vxl_map_work& work, std::span<std::uint8_t> out);
 
-/// The generator's workspace in work as bytes, 3 MiB: free for the file once the
-/// map is prepared, until the next map. A generated map's file takes about 2 MiB.
+/// The generator's workspace in work as bytes with the room after it,
+/// GENERATED_FILE_ROOM: free for the file once the map is prepared, until the next
+/// map. A generated map's file takes about 2 MiB.
 std::span<std::uint8_t> idle_workspace(vxl_map_work& work);
 
 /// The file of the map prepared in work, encoded where it costs least: in work's

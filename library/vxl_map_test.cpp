@@ -101,6 +101,20 @@ TEST(MakeVxlMap, PreparedMapIsEncodedInTheWorkspaceItWasMadeWith) {
     EXPECT_TRUE(std::equal(file.begin(), file.end(), expected.begin(), expected.end())) << "the columns were overwritten";
 }
 
+TEST(MakeVxlMap, FilesOfGeneratedMapsFitTheRoomAfterTheWorkspace) {
+    // The workspace alone is 2 MiB, and a generated map's file a little more: the
+    // room after it must take them, or every run pays for memory of its own.
+    const std::unique_ptr<vxl_map_work> work = heap_vxl_map_work();
+    std::size_t largest = 0;
+    for (const std::int32_t seed : {1, 2, 3, 42, 99, 123, 271, 1000, -1, -77, 65535, INT32_MIN, INT32_MAX}) {
+        prepare_vxl_map(seed, false, *work);
+        largest = std::max(largest, prepared_vxl_map_size(*work));
+    }
+    EXPECT_GT(largest, sizeof(map_workspace));
+    EXPECT_LE(largest, idle_workspace(*work).size());
+    EXPECT_EQ(idle_workspace(*work).size(), GENERATED_FILE_ROOM);
+}
+
 TEST(MakeVxlMap, FileLargerThanTheWorkspaceGetsMemoryOfItsOwn) {
     // No seed is known to make one: columns alternately floor and solid to the
     // top, each tall one with 63 colours, make a file of some 33 MiB.

@@ -201,8 +201,9 @@ constexpr std::array<std::int32_t, DISTANCES> SLOTS = [] {
 // R of the columns in slot: float(sqrt(dy * dy + dx2)) with dy * dy + dx2 = n / 2^18.
 double slot_distance(std::int32_t slot) { return static_cast<float>(std::sqrt((8 * slot + 2) * 0x1p-18)); }
 
-// The ring table fills the scratch field: borrowed memory rather than fresh, which
-// would cost page faults that outweigh the table.
+// The ring table fills the scratch field, the noise sum's before the first layer
+// overwrites it: borrowed memory rather than fresh, which would cost page faults
+// that outweigh the table.
 static_assert(WEIGHT_SLOTS * sizeof(ring_entry) <= COLUMN_COUNT * sizeof(float));
 
 }  // namespace
@@ -214,7 +215,7 @@ void fill_profile_heights(const shape_params& p, const terrain_fields& fields) {
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path) {
     // The ring weight of every distance that occurs, once each: cos and pow are
     // nearly all of the work. Slots that never occur are never read.
-    auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_b);
+    auto* const ring = reinterpret_cast<ring_entry*>(fields.noise_a);
     for (const std::int32_t slot : SLOTS) {
         const double R = slot_distance(slot);
         ring[slot] = {ring_weight(R, p.ring_frequency, p.ring_exponent), R};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "numerics/rng.h"
@@ -231,20 +232,22 @@ TEST(ProfileHeight, WholeMapFillAgreesWithOneColumnAtATime) {
 
 TEST(ProfileHeight, WholeMapFillWritesTheHeightsAndOnlyItsScratchBesides) {
     // Fields of the caller's own, not the volume's: the fill writes the heights,
-    // may overwrite noise_b, and leaves noise_a and the column heights alone.
+    // may overwrite noise_a (whatever it held: the ring table is made there before
+    // it is read), and leaves the column heights and the volume's fields alone.
     rng_seed(9);
     const shape_params p = draw_shape_params();
-    std::vector<float> plain(COLUMN_COUNT), height(COLUMN_COUNT), noise_a(COLUMN_COUNT), noise_b(COLUMN_COUNT);
+    std::vector<float> plain(COLUMN_COUNT), height(COLUMN_COUNT), noise_a(COLUMN_COUNT);
     std::vector<std::int32_t> heights(COLUMN_COUNT);
-    fill_profile_heights_plain(p, {plain.data(), nullptr, nullptr, nullptr});
+    fill_profile_heights_plain(p, {plain.data(), nullptr, nullptr});
+    clear_volume();
     for (vector_path path : supported_paths()) {
-        std::fill(noise_a.begin(), noise_a.end(), 1.25f);
-        std::fill(noise_b.begin(), noise_b.end(), 1.25f);
+        std::fill(noise_a.begin(), noise_a.end(), std::numeric_limits<float>::quiet_NaN());
         std::fill(heights.begin(), heights.end(), 17);
-        fill_profile_heights_with(p, {height.data(), noise_a.data(), noise_b.data(), heights.data()}, path);
+        fill_profile_heights_with(p, {height.data(), noise_a.data(), heights.data()}, path);
         EXPECT_EQ(height, plain) << vector_path_name(path);
-        EXPECT_TRUE(std::all_of(noise_a.begin(), noise_a.end(), [](float v) { return v == 1.25f; }))
-            << vector_path_name(path);
+        for (const float* field : {height_field, noise_field_a, noise_field_b})
+            EXPECT_TRUE(std::all_of(field, field + COLUMN_COUNT, [](float v) { return v == 0; }))
+                << vector_path_name(path);
         EXPECT_TRUE(std::all_of(heights.begin(), heights.end(), [](std::int32_t h) { return h == 17; }))
             << vector_path_name(path);
     }

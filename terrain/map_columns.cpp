@@ -13,7 +13,7 @@
 void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& out, map_workspace& work) {
     random_source source;
     rng_seed(source, static_cast<std::uint32_t>(seed));
-    const terrain_fields fields{work.height, work.noise_a, work.noise_b, out.heights};
+    const terrain_fields fields{work.height, work.noise_a, out.heights};
     shape_heights(fields, source);
     fill_column_heights(fields);
     add_colour_noise(fields, source);

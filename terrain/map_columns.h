@@ -17,13 +17,12 @@ struct alignas(64) map_columns {
     std::uint32_t colours[COLUMN_COUNT];  ///< its colour word, start regions painted in
 };
 
-/// The working memory of one call: three planar fields, 3 MiB. Its content between
+/// The working memory of one call: two planar fields, 2 MiB. Its content between
 /// calls means nothing. A caller that makes many maps keeps one per thread and
 /// hands it to each call, which spares mapping and clearing fresh pages every time.
 struct alignas(64) map_workspace {
     float height[COLUMN_COUNT];
     float noise_a[COLUMN_COUNT];
-    float noise_b[COLUMN_COUNT];
 };
 
 /// The columns of the map of seed (with start_regions: the -d outlines painted).

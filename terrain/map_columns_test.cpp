@@ -117,7 +117,7 @@ TEST(MapColumns, TouchesNoProcessWideStateAndNeedsNoCleanWorkspace) {
 
     const auto expected = columns_of(77, true);
     auto work = std::make_unique<map_workspace>();
-    for (float* field : {work->height, work->noise_a, work->noise_b})
+    for (float* field : {work->height, work->noise_a})
         std::fill_n(field, COLUMN_COUNT, std::numeric_limits<float>::quiet_NaN());
     auto out = std::make_unique<map_columns>();
     std::fill_n(out->heights, COLUMN_COUNT, -7);

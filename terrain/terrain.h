@@ -28,7 +28,7 @@ void generate_terrain_plain();
 // ---- the stages
 
 /// Draws 1 to 21 from source: the profile heights with the first noise set added,
-/// into fields.height. Overwrites fields.noise_a and fields.noise_b.
+/// into fields.height. Overwrites fields.noise_a.
 void shape_heights(const terrain_fields& fields, random_source& source);
 /// The same with the plain profile heights: the reference for shape_heights.
 void shape_heights_plain(const terrain_fields& fields, random_source& source);

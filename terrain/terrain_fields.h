@@ -10,10 +10,11 @@
 
 struct terrain_fields {
     float* height;                ///< terrain height of every column (height_field)
-    float* noise_a;               ///< where a noise set's layers are summed (noise_field_a)
-    float* noise_b;               ///< scratch of the profile heights (noise_field_b)
+    float* noise_a;               ///< where a noise set's layers are summed, and scratch before (noise_field_a)
     std::int32_t* column_height;  ///< integer height of every column (column_height)
 };
 
-/// The volume's planar fields: height_field, noise_field_a, noise_field_b, column_height.
-inline terrain_fields volume_terrain_fields() { return {height_field, noise_field_a, noise_field_b, column_height}; }
+/// The volume's planar fields: height_field, noise_field_a, column_height. A noise
+/// layer after a set's first is made band by band and added in at once, so the
+/// generator leaves noise_field_b alone.
+inline terrain_fields volume_terrain_fields() { return {height_field, noise_field_a, column_height}; }

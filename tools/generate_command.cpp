@@ -169,7 +169,7 @@ void make_preview(made_map* made) {
 /// Workers take seeds in ascending order and hand the maps over through a queue of
 /// at most one map a worker (and the one the writer waits for), so memory stays a
 /// few maps a worker however long the list: each map is made, encoded and written
-/// from a slot of 5 MiB, which then goes back for a later map. The writer takes
+/// from a slot of 4 MiB, which then goes back for a later map. The writer takes
 /// them in the list's order, whichever worker finishes first: the files appear in
 /// seed order, and a folder short of room fills up the same way every time.
 class Batch {
