@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -43,6 +44,28 @@ TEST(GenerateTerrain, DrawsExactlyTwentyFourValues) {
         rng_seed(seed);
         generate_terrain();
         EXPECT_EQ(rng_next(), draw25) << "seed " << seed;
+    }
+    clear_volume();
+}
+
+TEST(GenerateTerrain, LeftoversInTheScratchFieldDoNotShowAndTheSpareFieldIsLeftAlone) {
+    // The ring table is made in noise_field_a before the first noise layer
+    // overwrites it, and nothing uses noise_field_b any more: whatever the two held
+    // before, the terrain is the same, and noise_field_b keeps what it held.
+    for (const std::uint32_t seed : {1u, 0xDEADBEEFu}) {
+        clear_volume();
+        rng_seed(seed);
+        generate_terrain();
+        const std::vector<float> heights(height_field, height_field + COLUMN_COUNT);
+        const std::vector<std::int32_t> columns(column_height, column_height + COLUMN_COUNT);
+        std::fill_n(noise_field_a, COLUMN_COUNT, std::numeric_limits<float>::quiet_NaN());
+        std::fill_n(noise_field_b, COLUMN_COUNT, -3.25f);
+        rng_seed(seed);
+        generate_terrain();
+        EXPECT_EQ(std::memcmp(height_field, heights.data(), heights.size() * sizeof(float)), 0) << "seed " << seed;
+        EXPECT_TRUE(std::equal(columns.begin(), columns.end(), column_height)) << "seed " << seed;
+        EXPECT_TRUE(std::all_of(noise_field_b, noise_field_b + COLUMN_COUNT, [](float v) { return v == -3.25f; }))
+            << "seed " << seed;
     }
     clear_volume();
 }
