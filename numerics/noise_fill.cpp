@@ -54,8 +54,11 @@ void compute_axis_offsets(axis_offsets& axis, float step, int cell_width) {
 // Everything of z, which is the same for the whole field (its axis is unwrapped).
 struct height_plane {
     double near, far, fade;
-    // record_after[k][a]: gradient record of hash P[a + Z_k], for every row hash a.
-    std::int32_t record_after[2][256];
+    // record_at[k][i]: gradient record of the corner on z plane k whose row hash
+    // is P[i], that is of hash P[P[i] + Z_k]. The lattice point on x plane X and
+    // y plane Y has the row hash P[P[X] + Y], so the records of x plane X along y
+    // are the run that starts at record_at[k] + P[X]: the bands look nothing up.
+    std::uint8_t record_at[2][512];
 };
 
 void compute_height_plane(height_plane& h, float z) {
@@ -66,29 +69,18 @@ void compute_height_plane(height_plane& h, float z) {
     h.far = far;
     h.fade = fade(near);
     for (int k = 0; k < 2; ++k)
-        for (int a = 0; a < 256; ++a) h.record_after[k][a] = gradient_select[noise_permutation[a + cell + k] & 63];
+        for (int i = 0; i < 512; ++i)
+            h.record_at[k][i] = std::uint8_t(gradient_select[noise_permutation[noise_permutation[i] + cell + k] & 63]);
 }
 
-// Gradient records of the lattice points on every x plane X < period_x: for each y
-// plane Y the hash row P[P[X] + Y] (a contiguous run of the doubled permutation)
-// and its record on both z planes, at records[X][k][Y]. They are the same for
-// every band, so they are looked up once per field.
-using plane_records = std::uint8_t[2][256];
-
-void compute_plane_records(plane_records* records, const height_plane& h, int period_x, int cells) {
-    for (int X = 0; X < period_x; ++X) {
-        const std::int32_t* row_hash = noise_permutation + noise_permutation[X];
-        for (int k = 0; k < 2; ++k)
-            for (int Y = 0; Y < cells; ++Y) records[X][k][Y] = std::uint8_t(h.record_after[k][row_hash[Y]]);
-    }
-}
-
-// Edge table offsets of the x cell between planes near and far. Entry `cells`
-// repeats entry 0, as (cells - 1) + 1 wraps.
-void compute_edge_pairs(std::int32_t out[2][257], const plane_records& near, const plane_records& far, int cells,
-                        int lanes) {
+// Edge table offsets of the x cell between x planes X and X1. Entry `cells`
+// repeats entry 0, as (cells - 1) + 1 wraps. cells is a multiple of 8.
+void compute_edge_pairs(std::int32_t out[2][257], const height_plane& h, int X, int X1, int cells, int lanes) {
     for (int k = 0; k < 2; ++k) {
-        for (int Y = 0; Y < cells; ++Y) out[k][Y] = (near[k][Y] * GRADIENT_RECORDS + far[k][Y]) * lanes;
+        const std::uint8_t* near = h.record_at[k] + noise_permutation[X];
+        const std::uint8_t* far = h.record_at[k] + noise_permutation[X1];
+        for (int Y = 0; Y < cells; Y += 8)
+            for (int j = Y; j < Y + 8; ++j) out[k][j] = (near[j] * GRADIENT_RECORDS + far[j]) * lanes;
         out[k][cells] = out[k][0];
     }
 }
@@ -101,14 +93,14 @@ void compute_corner_tables(double* table, const axis_offsets& ax, const axis_off
     for (int corner = 0; corner < 8; ++corner) {
         const int i = corner >> 2, j = (corner >> 1) & 1, k = corner & 1;
         const double dz = k ? h.far : h.near;
+        const double* dys = j ? ay.far : ay.near;
         for (int r = 0; r < GRADIENT_RECORDS; ++r) {
             const float* g = gradient_vectors[r];
             double* out = table + (corner * GRADIENT_RECORDS + r) * lanes;
-            for (int l = 0; l < lanes; ++l) {
-                const int tx = first_tx + l / cell_width, ty = l % cell_width;
-                const double dx = i ? ax.far[tx] : ax.near[tx];
-                const double dy = j ? ay.far[ty] : ay.near[ty];
-                out[l] = static_cast<float>((dy * g[1] + dz * g[2]) + dx * g[0]);
+            for (int row = 0; row * cell_width < lanes; ++row, out += cell_width) {
+                const double dx = i ? ax.far[first_tx + row] : ax.near[first_tx + row];
+                for (int ty = 0; ty < cell_width; ++ty)
+                    out[ty] = static_cast<float>((dys[ty] * g[1] + dz * g[2]) + dx * g[0]);
             }
         }
     }
@@ -221,8 +213,6 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
     alignas(64) double corners[8 * GRADIENT_RECORDS * MAX_LANES];
     alignas(64) double edges[4 * GRADIENT_RECORDS * GRADIENT_RECORDS * MAX_LANES];
     alignas(64) double u[MAX_LANES], v[MAX_LANES];
-    plane_records records[256];
-    compute_plane_records(records, h, period_x, period_y);
     std::int32_t pairs[2][257];
     alignas(64) float scratch[2][FIELD_SIDE];  // a band's rows when they are added in
 
@@ -251,7 +241,7 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
         compute_corner_tables(corners, ax, ay, h, first_tx, lanes, width_y);
         compute_edge_tables(path, edges, corners, u, lanes);
         for (int cx = 0; cx < period_x; ++cx) {
-            compute_edge_pairs(pairs, records[cx], records[(cx + 1) & mask_x], period_y, lanes);
+            compute_edge_pairs(pairs, h, cx, (cx + 1) & mask_x, period_y, lanes);
             const std::size_t first_row = std::size_t(cx * width_x + first_tx) * FIELD_SIDE;
             for (int r = 0; r < rows; ++r) band.row[r] = add ? scratch[r] : field + first_row + r * FIELD_SIDE;
             fill_band(path, band);

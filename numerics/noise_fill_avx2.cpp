@@ -1,6 +1,7 @@
 // The fast fill's kernel for four samples at a time (AVX2), chosen at run time.
-// Each lane does exactly what the baseline kernel does: the same IEEE double
-// subtractions, multiplications and additions in the same order (never fused:
+// Each lane does exactly what the baseline kernel does (noise_fill_kernels.h names
+// the one exact rearrangement): the same IEEE double subtractions,
+// multiplications and additions in the same order (never fused:
 // no FMA instruction is used), and the same roundings to float, done by
 // vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
 // exactly by vcvtps2pd. Only this file's own functions carry the target, so no
@@ -39,7 +40,7 @@ MAPGEN_TARGET_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, cons
 // holds two rows of a 2-sample cell: lanes (row, column) 00 01 10 11.
 MAPGEN_TARGET_AVX2 void fill_noise_band_avx2(const noise_band& b) {
     const __m256d w = _mm256_set1_pd(b.w), scale = _mm256_set1_pd(b.scale), one = _mm256_set1_pd(1.0),
-                  half = _mm256_set1_pd(0.5), span = _mm256_set1_pd(b.span), lo = _mm256_set1_pd(b.lo);
+                  half_span = _mm256_set1_pd(0.5 * b.span), lo = _mm256_set1_pd(b.lo);
     const int lanes = b.lanes, width = b.cell_width, table = GRADIENT_RECORDS * GRADIENT_RECORDS * lanes;
     const double* const vs = b.v;
     float* const row0 = b.row[0];
@@ -54,8 +55,7 @@ MAPGEN_TARGET_AVX2 void fill_noise_band_avx2(const noise_band& b) {
             const __m256d f0 = through_float(blend(_mm256_load_pd(e00 + l), _mm256_load_pd(e10 + l), v));
             const __m256d f1 = through_float(blend(_mm256_load_pd(e01 + l), _mm256_load_pd(e11 + l), v));
             const __m256d n = blend(f0, f1, w);
-            const __m256d m = _mm256_add_pd(
-                _mm256_mul_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half), span), lo);
+            const __m256d m = _mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(n, scale), one), half_span), lo);
             const __m128 out = _mm256_cvtpd_ps(m);
             if (width >= 4) {
                 _mm_storeu_ps(row0 + c * width + l, out);

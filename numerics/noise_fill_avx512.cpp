@@ -1,6 +1,7 @@
 // The fast fill's kernel for eight samples at a time (AVX-512F), chosen at run time.
-// Each lane does exactly what the baseline kernel does: the same IEEE double
-// subtractions, multiplications and additions in the same order (never fused:
+// Each lane does exactly what the baseline kernel does (noise_fill_kernels.h names
+// the one exact rearrangement): the same IEEE double subtractions,
+// multiplications and additions in the same order (never fused:
 // no FMA instruction is used), and the same roundings to float, done by
 // vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
 // exactly by vcvtps2pd. Only this file's own functions carry the target, so no
@@ -34,7 +35,7 @@ MAPGEN_TARGET_AVX512 inline __m512d through_float(__m512d v) {
 // The mapped value of eight samples from their x blends, rounded to float: the y
 // and z blends, then ((n * scale + 1) * 0.5) * span + lo.
 struct constants {
-    __m512d w, scale, one, half, span, lo;
+    __m512d w, scale, one, half_span, lo;
 };
 
 MAPGEN_TARGET_AVX512 inline __m256 mapped_noise(const constants& k, __m512d v, __m512d e00, __m512d e01, __m512d e10,
@@ -42,8 +43,7 @@ MAPGEN_TARGET_AVX512 inline __m256 mapped_noise(const constants& k, __m512d v, _
     const __m512d f0 = through_float(blend(e00, e10, v));
     const __m512d f1 = through_float(blend(e01, e11, v));
     const __m512d n = blend(f0, f1, k.w);
-    const __m512d m = _mm512_add_pd(
-        _mm512_mul_pd(_mm512_mul_pd(_mm512_add_pd(_mm512_mul_pd(n, k.scale), k.one), k.half), k.span), k.lo);
+    const __m512d m = _mm512_add_pd(_mm512_mul_pd(_mm512_add_pd(_mm512_mul_pd(n, k.scale), k.one), k.half_span), k.lo);
     return _mm512_cvtpd_ps(m);
 }
 
@@ -123,8 +123,8 @@ MAPGEN_TARGET_AVX512 void blend_edge_rows_avx512(double* out, const double* c0, 
 }
 
 MAPGEN_TARGET_AVX512 void fill_noise_band_avx512(const noise_band& band) {
-    const constants k = {_mm512_set1_pd(band.w),    _mm512_set1_pd(band.scale), _mm512_set1_pd(1.0),
-                         _mm512_set1_pd(0.5),       _mm512_set1_pd(band.span),  _mm512_set1_pd(band.lo)};
+    const constants k = {_mm512_set1_pd(band.w), _mm512_set1_pd(band.scale), _mm512_set1_pd(1.0),
+                         _mm512_set1_pd(0.5 * band.span), _mm512_set1_pd(band.lo)};
     if (band.lanes >= 8)
         fill_wide_cells(band, k);
     else

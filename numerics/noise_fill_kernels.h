@@ -2,8 +2,12 @@
 // noise_fill_avx2.cpp, noise_fill_avx512.cpp). Each kernel does, lane by lane,
 // exactly what the baseline one does: the same IEEE double subtractions,
 // multiplications and additions in the same order (never fused), and the same
-// roundings to float. Call a wider kernel only where its path is supported; builds
-// without x86 kernels have only the baseline ones.
+// roundings to float. One step differs and still gives the same double: the wide
+// kernels map a noise value with one product x * (0.5 * span) where the baseline
+// forms (x * 0.5) * span. Both halvings are exact (span is a float, x = n * scale
+// + 1 lies between 0.08 and 1.92), and halving commutes with rounding to nearest
+// so far from the edges of the double range. Call a wider kernel only where its
+// path is supported; builds without x86 kernels have only the baseline ones.
 #pragma once
 
 #include <cstddef>

@@ -69,13 +69,15 @@ const Periods PERIODS[] = {{8, 8}, {16, 16}, {32, 32}, {64, 64}, {128, 128}, {25
                            {32, 256}, {256, 32}, {8, 128}, {128, 16}, {64, 256}};
 
 // Spans: the generator's six layers, then a span that is inexact in float, a
-// negative one, lo above hi, an empty one, and wide ones.
+// negative one, lo above hi, an empty one, wide ones, and the ends of the float
+// range: a subnormal span and one that overflows to infinity (the wide kernels
+// halve the span before they scale by it).
 struct Span {
     float lo, hi;
 };
 const Span SPANS[] = {{-0.5f, 0.5f}, {0.0f, 1.0f},      {-1.0f, 0.0f},   {0.0f, 0.2f},    {0.0f, 1.0f / 12},
                       {-7.3f, 12.9f}, {-3.0f, -11.25f}, {5.0f, 2.0f},    {0.7f, 0.7f},    {-1e30f, 1e30f},
-                      {1e-20f, 3e-20f}};
+                      {1e-20f, 3e-20f}, {0.0f, 0x1p-149f}, {-3e38f, 3e38f}};
 
 // Every path this processor can run; the baseline always.
 std::vector<vector_path> runnable_paths() {
