@@ -18,11 +18,17 @@ MAPGEN_TARGET_AVX512 octet truncated(octet v) {
     return _mm512_roundscale_pd(v, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
 }
 MAPGEN_TARGET_AVX512 octet clamped01(octet v) { return _mm512_min_pd(_mm512_max_pd(v, _mm512_setzero_pd()), all(1)); }
-MAPGEN_TARGET_AVX512 octet smoothstep(octet t) {
-    const octet c = clamped01(t);
+MAPGEN_TARGET_AVX512 octet smoothstep_of_clamped(octet c) {
     const octet c2 = c * c;
     return all(3) * c2 - all(2) * (c2 * c);
 }
+MAPGEN_TARGET_AVX512 octet smoothstep(octet t) { return smoothstep_of_clamped(clamped01(t)); }
+// For t >= 0 (a sum of squares, scaled) only the upper clamp can act.
+MAPGEN_TARGET_AVX512 octet smoothstep_nonnegative(octet t) { return smoothstep_of_clamped(_mm512_min_pd(t, all(1))); }
+
+// q in [0, 1] gives q * LIGHT_WEIGHT + AMBIENT in [0.3, 1): the multiplier's clamp
+// to [0, 1] never acts, and the kernel leaves it out.
+static_assert(double(LIGHT_WEIGHT) + AMBIENT < 1 && AMBIENT > 0);
 // trunc((120 - channel0) * ts + channel0)
 MAPGEN_TARGET_AVX512 octet toward_grey(octet channel0, octet ts) {
     return truncated((all(GREY) - channel0) * ts + channel0);
@@ -39,9 +45,9 @@ MAPGEN_TARGET_AVX512 __m256i column_colours(octet h, octet h_prev_x, octet h_pre
         const octet gx = round_to_float(h - h_prev_x);
         const octet gy = h - h_prev_y;
         const octet s2 = round_to_float(gy * gy + gx * gx);
-        const octet ts = round_to_float(smoothstep(round_to_float(s2 * all(0.625))));
+        const octet ts = round_to_float(smoothstep_nonnegative(round_to_float(s2 * all(0.625))));
         const octet q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm512_sqrt_pd(s2 + all(1)));
-        multiplier = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+        multiplier = q * all(LIGHT_WEIGHT) + all(AMBIENT);
         red = toward_grey(truncated(th * all(76) + all(144)), ts);
         green = toward_grey(truncated(th * all(60) + all(160)), ts);
         blue = toward_grey(truncated(th * all(116) + all(104)), ts);
