@@ -74,13 +74,12 @@ void compute_height_plane(height_plane& h, float z) {
 }
 
 // Edge table offsets of the x cell between x planes X and X1. Entry `cells`
-// repeats entry 0, as (cells - 1) + 1 wraps. cells is a multiple of 8.
+// repeats entry 0, as (cells - 1) + 1 wraps.
 void compute_edge_pairs(std::int32_t out[2][257], const height_plane& h, int X, int X1, int cells, int lanes) {
     for (int k = 0; k < 2; ++k) {
         const std::uint8_t* near = h.record_at[k] + noise_permutation[X];
         const std::uint8_t* far = h.record_at[k] + noise_permutation[X1];
-        for (int Y = 0; Y < cells; Y += 8)
-            for (int j = Y; j < Y + 8; ++j) out[k][j] = (near[j] * GRADIENT_RECORDS + far[j]) * lanes;
+        for (int Y = 0; Y < cells; ++Y) out[k][Y] = (near[Y] * GRADIENT_RECORDS + far[Y]) * lanes;
         out[k][cells] = out[k][0];
     }
 }

@@ -1,11 +1,11 @@
 // The fast fill's kernel for eight samples at a time (AVX-512F), chosen at run time.
 // Each lane does exactly what the baseline kernel does (noise_fill_kernels.h names
-// the one exact rearrangement): the same IEEE double subtractions,
-// multiplications and additions in the same order (never fused:
-// no FMA instruction is used), and the same roundings to float, done by
-// vcvtpd2ps (round to nearest even, like the scalar conversion) and widened back
-// exactly by vcvtps2pd. Only this file's own functions carry the target, so no
-// instruction beyond the baseline can leak into code that runs everywhere.
+// the one exact rearrangement): the same IEEE double subtractions, multiplications
+// and additions in the same order (never fused: no FMA instruction is used), and
+// the same roundings to float, done by vcvtpd2ps (round to nearest even, like the
+// scalar conversion) and widened back exactly by vcvtps2pd. Only this file's own
+// functions carry the target, so no instruction beyond the baseline can leak into
+// code that runs everywhere.
 #include "numerics/noise_fill_kernels.h"
 
 #include "numerics/noise.h"
