@@ -49,6 +49,17 @@ TEST(VectorPath, TheBaselineRunsEverywhereAndEveryWiderPathNeedsTheNarrowerOnes)
     EXPECT_STREQ(vector_path_name(vector_path::avx512), "avx512");
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// The programs read what the loader found; the compiler's own probe asks the
+// processor again, and the two must agree.
+TEST(VectorPath, AgreesWithTheCompilersOwnProbe) {
+    EXPECT_EQ(vector_path_supported(vector_path::avx2), bool(__builtin_cpu_supports("avx2")));
+    EXPECT_EQ(vector_path_supported(vector_path::avx512), __builtin_cpu_supports("avx2") &&
+                                                              __builtin_cpu_supports("avx512f") &&
+                                                              __builtin_cpu_supports("avx512bw"));
+}
+#endif
+
 TEST(VectorPath, PinsEverySupportedPathAndRefusesTheOthers) {
     const restore_pin restore;
     for (vector_path path : ALL_PATHS) {
