@@ -11,6 +11,7 @@
 #include "mapfile/vxl_fast_encoder.h"
 #include "mapfile/vxl_writer_reference.h"
 #include "numerics/rng.h"
+#include "platform/vector_path.h"
 #include "terrain/map.h"
 #include "volume/volume.h"
 
@@ -24,17 +25,31 @@ struct columns {
     std::int32_t& height(int x, int y) { return heights[column_index(x, y)]; }
 };
 
-// The encoder's bytes, through an exact buffer with a guard behind it.
-bytes encode(const columns& c, vxl_file_rows rows = {}) {
+// The encoder's bytes on one vector path, through an exact buffer with a guard
+// behind it.
+bytes encode_on(vector_path path, const columns& c, vxl_file_rows rows) {
+    const vector_path before = chosen_vector_path();
+    pin_vector_path(path);
     const std::size_t size = vxl_columns_size(column_heights(c.heights.data(), COLUMN_COUNT), rows);
     bytes out(size + 16, 0xEE);
     const std::size_t written = encode_vxl_columns(column_heights(c.heights.data(), COLUMN_COUNT),
                                                    column_colours(c.colours.data(), COLUMN_COUNT),
                                                    std::span(out.data(), size), rows);
+    pin_vector_path(before);
     EXPECT_EQ(written, size) << "the size is the bytes written";
     EXPECT_EQ(std::count(out.begin() + std::ptrdiff_t(size), out.end(), 0xEE), 16) << "nothing beyond the buffer";
     out.resize(size);
     return out;
+}
+
+// The encoder's bytes, the same on every vector path this processor can run.
+bytes encode(const columns& c, vxl_file_rows rows = {}) {
+    const bytes baseline = encode_on(vector_path::baseline, c, rows);
+    for (const vector_path path : {vector_path::avx2, vector_path::avx512})
+        if (vector_path_supported(path)) {
+            EXPECT_TRUE(encode_on(path, c, rows) == baseline) << vector_path_name(path) << " differs from baseline";
+        }
+    return baseline;
 }
 
 // The reference: the volume the generator makes of these columns (solid from z = 0
@@ -202,12 +217,19 @@ TEST(ColumnEncoder, ABufferTooSmallGetsNothingBeyondIt) {
     const column_heights heights(c.heights.data(), COLUMN_COUNT);
     const column_colours colours(c.colours.data(), COLUMN_COUNT);
     const std::size_t size = vxl_columns_size(heights);
-    for (const std::size_t room : {size - 1, size / 2, std::size_t{4}, std::size_t{0}}) {
-        bytes out(size, 0xEE);
-        EXPECT_EQ(encode_vxl_columns(heights, colours, std::span(out.data(), room)), 0u) << room;
-        EXPECT_TRUE(std::all_of(out.begin() + std::ptrdiff_t(room), out.end(), [](std::uint8_t b) { return b == 0xEE; }))
-            << room;
+    const vector_path before = chosen_vector_path();
+    for (const vector_path path : {vector_path::baseline, vector_path::avx2, vector_path::avx512}) {
+        if (!pin_vector_path(path)) continue;
+        for (const std::size_t room : {size - 1, size / 2, std::size_t{4}, std::size_t{0}}) {
+            bytes out(size, 0xEE);
+            EXPECT_EQ(encode_vxl_columns(heights, colours, std::span(out.data(), room)), 0u)
+                << vector_path_name(path) << " " << room;
+            EXPECT_TRUE(std::all_of(out.begin() + std::ptrdiff_t(room), out.end(),
+                                    [](std::uint8_t b) { return b == 0xEE; }))
+                << vector_path_name(path) << " " << room;
+        }
     }
+    pin_vector_path(before);
 }
 
 }  // namespace
