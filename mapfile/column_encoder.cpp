@@ -18,6 +18,13 @@ vxl_file_rows within_map(vxl_file_rows rows) {
 }
 
 bool on_avx512(vector_path path) { return MAPGEN_HAS_X86_KERNELS && path == vector_path::avx512; }
+bool on_avx2(vector_path path) { return MAPGEN_HAS_X86_KERNELS && path == vector_path::avx2; }
+
+std::uint8_t* put_row_on(vector_path path, band_tables& t, int j, std::uint8_t* out, const std::uint8_t* end) {
+    if (on_avx512(path)) return put_row_avx512(t, j, out, end);
+    if (on_avx2(path)) return put_row_avx2(t, j, out, end);
+    return put_row(t, j, out, end);
+}
 
 // How many x-rows ahead load_band asks for the lines it will read: in a run, where
 // the colours come straight from the colouring, it takes a third less time with
@@ -57,7 +64,10 @@ void load_band(column_heights heights, column_colours colours, int y0, int rows,
 
 std::size_t vxl_columns_size(column_heights heights, vxl_file_rows rows) {
     rows = within_map(rows);
-    return on_avx512(chosen_vector_path()) ? columns_size_avx512(heights, rows) : columns_size(heights, rows);
+    const vector_path path = chosen_vector_path();
+    if (on_avx512(path)) return columns_size_avx512(heights, rows);
+    if (on_avx2(path)) return columns_size_avx2(heights, rows);
+    return columns_size(heights, rows);
 }
 
 std::size_t encode_vxl_columns(column_heights heights, column_colours colours, std::span<std::uint8_t> out,
@@ -72,7 +82,7 @@ std::size_t encode_vxl_columns(column_heights heights, column_colours colours, s
         const int band_rows = std::min(BAND, rows.y_end - y0);
         load_band(heights, colours, y0, band_rows, t, path);
         for (int j = 0; j < band_rows; ++j) {
-            at = on_avx512(path) ? put_row_avx512(t, j, at, end) : put_row(t, j, at, end);
+            at = put_row_on(path, t, j, at, end);
             if (at == nullptr) return 0;
         }
     }

@@ -1,8 +1,8 @@
 // Inside the column encoder: the code that makes records and sizes, shared by
 // column_encoder.cpp, which runs it as the build's target allows, and
-// column_encoder_avx512.cpp, which compiles the same code for AVX-512 (the
-// vectorizer then works on 64 bytes at a time) and turns the inputs over into the
-// tables in registers. Integer code only: every path gives the same bytes.
+// column_encoder_avx2.cpp and column_encoder_avx512.cpp, which compile the same
+// code for wider registers (the vectorizer then works on 32 or 64 bytes at a
+// time); the AVX-512 file also turns the inputs over into the tables in registers. Integer code only: every path gives the same bytes.
 #pragma once
 
 #include <algorithm>
@@ -149,12 +149,14 @@ MAPGEN_ALWAYS_INLINE inline std::size_t columns_size(column_heights heights, vxl
     return record_bytes(std::size_t(SIZE) * std::size_t(rows.y_end - rows.y_begin), colours);
 }
 
-// ---- the paths' own copies (column_encoder_avx512.cpp); call them only where
-// the avx512 path is supported
+// ---- the paths' own copies (column_encoder_avx2.cpp, column_encoder_avx512.cpp);
+// call each only where its path is supported
 
-/// put_row, compiled for AVX-512.
+/// put_row and columns_size, compiled for AVX2.
+std::uint8_t* put_row_avx2(band_tables& t, int j, std::uint8_t* out, const std::uint8_t* end);
+std::size_t columns_size_avx2(column_heights heights, vxl_file_rows rows);
+/// put_row and columns_size, compiled for AVX-512.
 std::uint8_t* put_row_avx512(band_tables& t, int j, std::uint8_t* out, const std::uint8_t* end);
-/// columns_size, compiled for AVX-512.
 std::size_t columns_size_avx512(column_heights heights, vxl_file_rows rows);
 /// For the band's 16 file rows y0 to y0 + 15 (0 <= y0 <= 496) and every x: the levels
 /// and colours of the tables, t.level[1] to t.level[BAND] and t.colour; the rows
