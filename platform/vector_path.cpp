@@ -11,7 +11,16 @@
 // instructions: in a virtual machine each is an exit to the host, and together
 // they cost about 0.05 ms of every run.
 #if (defined(__x86_64__) || defined(__i386__)) && __has_include(<sys/platform/x86.h>)
+// The header is C: its two functions return _Bool, which clang's C++ does not know.
+#if defined(__cplusplus) && !defined(_Bool)
+#define _Bool bool
+#define MAPGEN_DEFINED_BOOL
+#endif
 #include <sys/platform/x86.h>
+#ifdef MAPGEN_DEFINED_BOOL
+#undef _Bool
+#undef MAPGEN_DEFINED_BOOL
+#endif
 #define MAPGEN_HAS_LOADER_CPU_FEATURES 1
 #else
 #define MAPGEN_HAS_LOADER_CPU_FEATURES 0
