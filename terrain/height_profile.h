@@ -70,7 +70,8 @@ float profile_height(const row_profile& row, int y, float ring_frequency, float 
 
 /// Writes profile_height of every column into fields.height, bit for bit, but
 /// evaluates cos and pow once per distinct distance instead of once per column.
-/// Overwrites fields.noise_a, its scratch; reads and writes no other field.
+/// Overwrites fields.noise_a, its scratch, and uses fields.height as scratch before
+/// it writes the heights; reads and writes no other field.
 void fill_profile_heights(const shape_params& p, const terrain_fields& fields);
 /// fill_profile_heights on the given vector path, which must be supported.
 void fill_profile_heights_with(const shape_params& p, const terrain_fields& fields, vector_path path);

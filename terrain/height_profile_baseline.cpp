@@ -36,3 +36,11 @@ void fill_row_heights_baseline(float* heights, const row_profile& row, const rin
 }
 
 #endif
+
+void fill_ring_row_baseline(ring_row& out, const ring_entry* ring, std::int32_t n_x) {
+    for (int y = 0; y < MAP_SIZE / 2; ++y) {
+        const ring_entry& entry = ring[weight_slot(n_x + (2 * y + 1) * (2 * y + 1))];
+        out.weight[y] = out.weight[MAP_SIZE - 1 - y] = entry.weight;
+        out.R[y] = out.R[MAP_SIZE - 1 - y] = entry.R;
+    }
+}

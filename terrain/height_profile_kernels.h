@@ -30,6 +30,13 @@ struct ring_row {
     alignas(64) double R[MAP_SIZE];
 };
 
+/// The ring row of rows x and 511 - x from the table by slot, where n_x is the odd
+/// square of x: column y (y < 256) takes slot (n_x + (2y + 1)^2 - 2) / 8, and column
+/// 511 - y the same entry. One column at a time.
+void fill_ring_row_baseline(ring_row& out, const ring_entry* ring, std::int32_t n_x);
+/// The same, eight columns per step with gathers (AVX-512F).
+void fill_ring_row_avx512(ring_row& out, const ring_entry* ring, std::int32_t n_x);
+
 /// Height of a column from its row, blend factor sy, distance R and ring weight w.
 float blend_height(const row_profile& row, double sy, double R, double w);
 
