@@ -9,13 +9,14 @@
 #include "numerics/noise_fill_plain.h"
 #include "platform/vector_path.h"
 
-void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
-    fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi);
+void fill_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
+                      noise_fill_tables* tables) {
+    fill_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, tables);
 }
 
 void add_noise_field(float* field, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi,
-                     float* total, float weight) {
-    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, total, weight);
+                     float* total, float weight, noise_fill_tables* tables) {
+    add_noise_field_fast(chosen_vector_path(), field, period_x, period_y, z, lo, hi, total, weight, tables);
 }
 
 void add_field(float* dst, const float* src, float weight) {

@@ -24,8 +24,7 @@
 
 namespace {
 
-// Widest band the tables hold: a cell of 64 samples (period 8) in one row.
-constexpr int MAX_LANES = 64;
+constexpr int MAX_LANES = NOISE_TABLE_LANES;
 
 bool is_covered_period(std::int32_t period) {
     return period >= 8 && period <= 256 && (period & (period - 1)) == 0;
@@ -181,8 +180,8 @@ namespace {
 // the same elements and the same one-element sums as a whole field made and then
 // added, without the field's round trip through memory. With total as well, the
 // rows of field, final once the layer is in, are added into total's there too.
-void fill_or_add_noise(vector_path path, float* field, bool add, float* total, float weight, std::int32_t period_x,
-                       std::int32_t period_y, float z, float lo, float hi) {
+void fill_or_add_noise(noise_fill_tables& tables, vector_path path, float* field, bool add, float* total, float weight,
+                       std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
     // The tables are sized for covered periods; anything else is the plain fill's.
     if (!noise_fill_covers(period_x, period_y, z)) {
         if (!add) {
@@ -209,11 +208,12 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
 
     const int rows = band_rows(path, width_y);
     const int lanes = rows * width_y;
-    alignas(64) double corners[8 * GRADIENT_RECORDS * MAX_LANES];
-    alignas(64) double edges[4 * GRADIENT_RECORDS * GRADIENT_RECORDS * MAX_LANES];
-    alignas(64) double u[MAX_LANES], v[MAX_LANES];
-    std::int32_t pairs[2][257];
-    alignas(64) float scratch[2][FIELD_SIDE];  // a band's rows when they are added in
+    double* const corners = tables.corners;
+    double* const edges = tables.edges;
+    double* const u = tables.u;
+    double* const v = tables.v;
+    auto& pairs = tables.pairs;
+    auto& scratch = tables.scratch;
 
     noise_band band;
     band.edges = edges;
@@ -253,14 +253,28 @@ void fill_or_add_noise(vector_path path, float* field, bool add, float* total, f
     }
 }
 
+// The same in tables of its own, on the stack.
+[[gnu::noinline]] void fill_or_add_noise_here(vector_path path, float* field, bool add, float* total, float weight,
+                                              std::int32_t period_x, std::int32_t period_y, float z, float lo,
+                                              float hi) {
+    noise_fill_tables tables;
+    fill_or_add_noise(tables, path, field, add, total, weight, period_x, period_y, z, lo, hi);
+}
+
 }  // namespace
 
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                           float lo, float hi) {
-    fill_or_add_noise(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
+                           float lo, float hi, noise_fill_tables* tables) {
+    if (tables)
+        fill_or_add_noise(*tables, path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
+    else
+        fill_or_add_noise_here(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
 }
 
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
-                          float lo, float hi, float* total, float weight) {
-    fill_or_add_noise(path, field, true, total, weight, period_x, period_y, z, lo, hi);
+                          float lo, float hi, float* total, float weight, noise_fill_tables* tables) {
+    if (tables)
+        fill_or_add_noise(*tables, path, field, true, total, weight, period_x, period_y, z, lo, hi);
+    else
+        fill_or_add_noise_here(path, field, true, total, weight, period_x, period_y, z, lo, hi);
 }

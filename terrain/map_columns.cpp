@@ -1,6 +1,9 @@
 #include "terrain/map_columns.h"
 
 #include <memory>
+#include <new>
+
+#include "numerics/noise_fill.h"
 
 #include "numerics/rng.h"
 #include "terrain/map.h"
@@ -13,7 +16,11 @@
 void generate_map_columns(std::int32_t seed, bool start_regions, map_columns& out, map_workspace& work) {
     random_source source;
     rng_seed(source, static_cast<std::uint32_t>(seed));
-    const terrain_fields fields{work.height, work.noise_a, out.heights};
+    // The colours are written last: until then their memory, mapped with the rest
+    // of out, holds the noise fills' tables, which then touch no fresh page.
+    static_assert(sizeof(noise_fill_tables) <= sizeof(out.colours) && alignof(noise_fill_tables) <= 64);
+    auto* const tables = ::new (static_cast<void*>(out.colours)) noise_fill_tables;
+    const terrain_fields fields{work.height, work.noise_a, out.heights, tables};
     shape_heights(fields, source);
     fill_column_heights(fields);
     add_colour_noise(fields, source);

@@ -25,13 +25,13 @@ struct noise_layer {
 void add_noise_set(const terrain_fields& fields, random_source& source, const noise_layer (&layers)[3],
                    float weight) {
     fill_noise_field(fields.noise_a, layers[0].period, layers[0].period, draw_noise_depth(source), layers[0].lo,
-                     layers[0].hi);
+                     layers[0].hi, fields.noise_tables);
     add_noise_field(fields.noise_a, layers[1].period, layers[1].period, draw_noise_depth(source), layers[1].lo,
-                    layers[1].hi);
+                    layers[1].hi, nullptr, 0, fields.noise_tables);
     // The last layer completes the sum row by row, and each row goes into the
     // heights as it is complete.
     add_noise_field(fields.noise_a, layers[2].period, layers[2].period, draw_noise_depth(source), layers[2].lo,
-                    layers[2].hi, fields.height, weight);
+                    layers[2].hi, fields.height, weight, fields.noise_tables);
 }
 
 // Shapes the terrain: roughens the profile heights (draws 19 to 21).

@@ -8,10 +8,15 @@
 
 #include "volume/volume.h"
 
+struct noise_fill_tables;  // numerics/noise_fill.h
+
 struct terrain_fields {
     float* height;                ///< terrain height of every column (height_field)
     float* noise_a;               ///< where a noise set's layers are summed, and scratch before (noise_field_a)
     std::int32_t* column_height;  ///< integer height of every column (column_height)
+    /// Memory lent to the noise fills for their tables, or nullptr: they then keep
+    /// their own on the stack. The volume lends none.
+    noise_fill_tables* noise_tables = nullptr;
 };
 
 /// The volume's planar fields: height_field, noise_field_a, column_height. A noise
