@@ -21,6 +21,11 @@ declare -A test_rooms=([s390x]="platform;numerics;mapfile" [i686]="numerics")
 # fill is the portable code that the native run holds to the plain fill, and the
 # maps below go through it on every target.
 slow_tests=FastNoiseFill.AgreesWithThePlainFillAtEveryPeriodAndHeight:FastNoiseFill.AgreesWithThePlainFillForEverySpan
+# Signals under qemu-user are qemu's emulation of them, not the kernel's: the test
+# that a signal in the middle of a write leaves no temporary file ended once under
+# qemu-s390x with another status, and passed five times of five after. It is about
+# the kernel's semantics, not byte order, and runs natively and with the sanitizers.
+emulated_signals=SafeWrite.InterruptingSignalsLeaveNoTemporaryFile
 targets=(aarch64 s390x i686)
 
 quietly() {  # quietly <log> <command...>: the log only when the command fails
@@ -122,7 +127,7 @@ compare_maps() {  # compare_maps <target>: one line per map that differs, on std
 
 jobs=()
 for target in s390x i686; do
-  run_on "$target" "build-cross-$target/unit_tests" --gtest_brief=1 --gtest_filter="-$slow_tests" \
+  run_on "$target" "build-cross-$target/unit_tests" --gtest_brief=1 --gtest_filter="-$slow_tests:$emulated_signals" \
     >"$work/tests-$target.log" 2>&1 &
   jobs+=("$!:unit tests on $target:$work/tests-$target.log")
 done
