@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -250,4 +251,27 @@ TEST(FastNoiseFill, AddingInAsItIsMadeIsFillingThenAdding) {
                 << vector_path_name(path) << " path, the total, periods " << l.period_x << ", " << l.period_y;
         }
     }
+}
+
+// Lent tables lie in the caller's memory, next to whatever it keeps there: at
+// every period pair, on every path, filling and adding with a total, a fill writes
+// within them and nowhere around them.
+TEST(FastNoiseFill, LentTablesAreWrittenWithinThemOnly) {
+    constexpr std::size_t GUARD = 4096;
+    std::vector<std::uint8_t> memory(GUARD + sizeof(noise_fill_tables) + GUARD + 64);
+    std::uint8_t* const first = memory.data() + (64 - reinterpret_cast<std::uintptr_t>(memory.data()) % 64);
+    std::fill(memory.begin(), memory.end(), std::uint8_t{0xA7});
+    auto* const tables = reinterpret_cast<noise_fill_tables*>(first + GUARD);
+    const auto untouched = [&] {
+        return std::all_of(memory.data(), first + GUARD, [](std::uint8_t b) { return b == 0xA7; }) &&
+               std::all_of(first + GUARD + sizeof(noise_fill_tables), memory.data() + memory.size(),
+                           [](std::uint8_t b) { return b == 0xA7; });
+    };
+    std::vector<float> field(ELEMENTS), total(ELEMENTS);
+    for (vector_path path : runnable_paths())
+        for (const Periods& p : PERIODS) {
+            fill_noise_field_fast(path, field.data(), p.x, p.y, 17.0f, 0.0f, 1.0f, tables);
+            add_noise_field_fast(path, field.data(), p.x, p.y, 0.3f, -1.0f, 0.0f, total.data(), 2, tables);
+            ASSERT_TRUE(untouched()) << vector_path_name(path) << " path, periods " << p.x << ", " << p.y;
+        }
 }
