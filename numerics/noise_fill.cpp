@@ -266,20 +266,23 @@ void fill_or_add_noise(noise_fill_tables& tables, vector_path path, float* field
     fill_or_add_noise(tables, path, field, add, total, weight, period_x, period_y, z, lo, hi);
 }
 
+// In the lent tables, or in its own where none are lent.
+void fill_or_add_noise_in(noise_fill_tables* lent, vector_path path, float* field, bool add, float* total,
+                          float weight, std::int32_t period_x, std::int32_t period_y, float z, float lo, float hi) {
+    if (lent)
+        fill_or_add_noise(*lent, path, field, add, total, weight, period_x, period_y, z, lo, hi);
+    else
+        fill_or_add_noise_here(path, field, add, total, weight, period_x, period_y, z, lo, hi);
+}
+
 }  // namespace
 
 void fill_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                            float lo, float hi, noise_fill_tables* tables) {
-    if (tables)
-        fill_or_add_noise(*tables, path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
-    else
-        fill_or_add_noise_here(path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
+    fill_or_add_noise_in(tables, path, field, false, nullptr, 0, period_x, period_y, z, lo, hi);
 }
 
 void add_noise_field_fast(vector_path path, float* field, std::int32_t period_x, std::int32_t period_y, float z,
                           float lo, float hi, float* total, float weight, noise_fill_tables* tables) {
-    if (tables)
-        fill_or_add_noise(*tables, path, field, true, total, weight, period_x, period_y, z, lo, hi);
-    else
-        fill_or_add_noise_here(path, field, true, total, weight, period_x, period_y, z, lo, hi);
+    fill_or_add_noise_in(tables, path, field, true, total, weight, period_x, period_y, z, lo, hi);
 }

@@ -27,7 +27,6 @@ std::vector<float> plain_fill(std::int32_t period_x, std::int32_t period_y, floa
     return field;
 }
 
-// A field that starts as NaN everywhere, so that an element the fill skips shows.
 // Tables lent to a fill, left as a previous fill would: full of what means nothing
 // now. One per test program, as a caller keeps one per thread.
 noise_fill_tables* lent_tables() {
@@ -37,6 +36,7 @@ noise_fill_tables* lent_tables() {
     return tables;
 }
 
+// A field that starts as NaN everywhere, so that an element the fill skips shows.
 // Every other fill of a path works in lent tables, the rest in tables of its own.
 std::vector<float> fast_fill(vector_path path, std::int32_t period_x, std::int32_t period_y, float z, float lo,
                              float hi) {
