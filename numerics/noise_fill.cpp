@@ -171,6 +171,10 @@ void add_weighted(vector_path path, float* dst, const float* src, float weight, 
         add_weighted_avx512(dst, src, weight, count);
         return;
     }
+    if (path == vector_path::avx2) {
+        add_weighted_avx2(dst, src, weight, count);
+        return;
+    }
 #else
     (void)path;
 #endif

@@ -28,6 +28,28 @@ MAPGEN_TARGET_AVX2 inline __m256d through_float(__m256d v) {
 
 }  // namespace
 
+// Eight float sums at a time where they are the widened sums' bits
+// (noise_fill_kernels.h says when); otherwise the baseline's widened sums.
+MAPGEN_TARGET_AVX2 void add_weighted_avx2(float* dst, const float* src, float weight, std::size_t count) {
+    if (!adds_as_float_sums(weight)) {
+        add_weighted_baseline(dst, src, weight, count);
+        return;
+    }
+    const __m256 w = _mm256_set1_ps(weight);
+    const __m256 limit = _mm256_set1_ps(DOUBLING_OVERFLOWS);
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const bool doubles = weight == 2.0f;
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256 s = _mm256_loadu_ps(src + i);
+        if (doubles && _mm256_movemask_ps(_mm256_cmp_ps(_mm256_and_ps(s, magnitude), limit, _CMP_GE_OQ)) != 0)
+            add_weighted_baseline(dst + i, src + i, weight, 8);
+        else
+            _mm256_storeu_ps(dst + i, _mm256_add_ps(_mm256_mul_ps(w, s), _mm256_loadu_ps(dst + i)));
+    }
+    add_weighted_baseline(dst + i, src + i, weight, count - i);
+}
+
 MAPGEN_TARGET_AVX2 void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes) {
     for (int r1 = 0; r1 < GRADIENT_RECORDS; ++r1, out += lanes) {
         const double* c1 = far + r1 * lanes;

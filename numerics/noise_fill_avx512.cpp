@@ -101,9 +101,11 @@ MAPGEN_TARGET_AVX512 void fill_narrow_cells(const noise_band& b, const constants
 
 }  // namespace
 
+namespace {
+
 // The same widening, product, sum and rounding per lane as the one-element loop
 // (no fused multiply-add); the baseline kernel takes the tail.
-MAPGEN_TARGET_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count) {
+MAPGEN_TARGET_AVX512 void add_weighted_widened(float* dst, const float* src, float weight, std::size_t count) {
     const __m512d w = _mm512_set1_pd(weight);
     std::size_t i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -112,6 +114,30 @@ MAPGEN_TARGET_AVX512 void add_weighted_avx512(float* dst, const float* src, floa
         _mm256_storeu_ps(dst + i, _mm512_cvtpd_ps(sum));
     }
     add_weighted_baseline(dst + i, src + i, weight, count - i);
+}
+
+}  // namespace
+
+// Sixteen float sums at a time where they are the widened sums' bits
+// (noise_fill_kernels.h says when); a vector with a product that would leave the
+// float range, and every other weight, takes the widened sums.
+MAPGEN_TARGET_AVX512 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count) {
+    if (!adds_as_float_sums(weight)) {
+        add_weighted_widened(dst, src, weight, count);
+        return;
+    }
+    const __m512 w = _mm512_set1_ps(weight);
+    const __m512 limit = _mm512_set1_ps(DOUBLING_OVERFLOWS);
+    const bool doubles = weight == 2.0f;
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m512 s = _mm512_loadu_ps(src + i);
+        if (doubles && _mm512_cmp_ps_mask(_mm512_abs_ps(s), limit, _CMP_GE_OQ) != 0)
+            add_weighted_widened(dst + i, src + i, weight, 16);
+        else
+            _mm512_storeu_ps(dst + i, _mm512_add_ps(_mm512_mul_ps(w, s), _mm512_loadu_ps(dst + i)));
+    }
+    add_weighted_widened(dst + i, src + i, weight, count - i);
 }
 
 MAPGEN_TARGET_AVX512 void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes) {

@@ -57,5 +57,20 @@ void fill_noise_band_avx512(const noise_band& band);
 
 /// dst[i] = float(weight * src[i] + dst[i]) for i < count, one element at a time.
 void add_weighted_baseline(float* dst, const float* src, float weight, std::size_t count);
-/// The same, eight elements at a time (AVX-512F).
+/// The same, sixteen elements at a time (AVX-512F), eight for other weights.
 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count);
+/// The same, eight elements at a time (AVX2) for the weights below; the baseline's
+/// one at a time for other weights.
+void add_weighted_avx2(float* dst, const float* src, float weight, std::size_t count);
+
+// The weighted sum in float arithmetic. With weight 1, and with weight 2 where
+// |src| stays below DOUBLING_OVERFLOWS, weight * src is exactly a float, and the
+// double sum of two floats rounded to float is their float sum: a double's 53 bits
+// exceed 2 * 24 + 1, so rounding twice, to double and then to float, lands where
+// rounding once does (signed zeros, infinities and overflow alike). The float
+// product and sum then give the widened ones' bits, and where both are NaN, a NaN.
+// The generator adds with these two weights only.
+constexpr bool adds_as_float_sums(float weight) { return weight == 1.0f || weight == 2.0f; }
+/// From this magnitude on, twice a float overflows float; a NaN never reaches it
+/// and needs no other path.
+constexpr float DOUBLING_OVERFLOWS = 0x1p127f;

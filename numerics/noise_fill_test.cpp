@@ -198,20 +198,59 @@ std::vector<float> random_field(std::uint32_t seed) {
     return field;
 }
 
+// start with float(weight * src[i] + start[i]) in its first count elements, one at a time.
+std::vector<float> widened_sums(std::vector<float> start, const std::vector<float>& src, float weight,
+                                std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        start[i] = static_cast<float>(static_cast<double>(weight) * src[i] + start[i]);
+    return start;
+}
+
 }  // namespace
 
 TEST(FastNoiseFill, WeightedAddsAgreeOnEveryPathWithTheirTails) {
     const std::vector<float> src = random_field(11), start = random_field(12);
     for (float weight : {0.0f, 1.0f, 2.0f, -0.75f, 1e-3f})
         for (std::size_t count : {std::size_t{0}, std::size_t{7}, std::size_t{8}, std::size_t{1001}}) {
-            std::vector<float> expected = start;
-            for (std::size_t i = 0; i < count; ++i)
-                expected[i] = static_cast<float>(static_cast<double>(weight) * src[i] + expected[i]);
+            const std::vector<float> expected = widened_sums(start, src, weight, count);
             for (vector_path path : runnable_paths()) {
                 std::vector<float> dst = start;
                 add_weighted(path, dst.data(), src.data(), weight, count);
                 ASSERT_EQ(first_difference(expected, dst), "")
                     << vector_path_name(path) << " path, weight " << weight << ", count " << count;
+            }
+        }
+}
+
+// Weighted sums at the edges of float, on the weights that add as float sums and
+// two that do not: full mantissas over every exponent, both zeros, subnormals, the
+// largest floats, 2^127 (whose double overflows float), infinities and NaNs, each
+// added into each, in whole vectors and in the tails. NaN results are compared as
+// NaN: which operand's payload a scalar sum keeps is the compiler's choice.
+TEST(FastNoiseFill, FloatSumsAreTheWidenedSumsAtTheEdgesOfFloat) {
+    constexpr float big = std::numeric_limits<float>::max(), tiny = std::numeric_limits<float>::denorm_min();
+    std::vector<float> values = {0.0f,  -0.0f, tiny,       -tiny,       0x1p-126f, 1.0f, -1.5f,
+                                 big,   -big,  0x1p127f,   -0x1.8p127f, 0x1.fffffep126f,
+                                 std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                                 std::numeric_limits<float>::quiet_NaN()};
+    std::uint32_t s = 99;
+    for (int i = 0; i < 49; ++i) {  // any sign, exponent and mantissa, NaNs and infinities left out
+        s = s * 1664525u + 1013904223u;
+        values.push_back(std::bit_cast<float>((s & 0x807FFFFFu) | (((s >> 23) % 254 + 1) << 23)));
+    }
+    std::vector<float> src, start;
+    for (float a : values)
+        for (float b : values) src.push_back(a), start.push_back(b);
+    for (float weight : {1.0f, 2.0f, 3.0f, 0.75f})
+        for (std::size_t count : {src.size(), src.size() - 13}) {
+            const std::vector<float> expected = widened_sums(start, src, weight, count);
+            for (vector_path path : runnable_paths()) {
+                std::vector<float> dst = start;
+                add_weighted(path, dst.data(), src.data(), weight, count);
+                for (std::size_t i = 0; i < src.size(); ++i)
+                    ASSERT_TRUE(bits(dst[i]) == bits(expected[i]) || (std::isnan(dst[i]) && std::isnan(expected[i])))
+                        << vector_path_name(path) << " path, weight " << weight << ": " << src[i] << " into " << start[i]
+                        << " gives " << dst[i] << ", not " << expected[i];
             }
         }
 }
