@@ -35,17 +35,24 @@ MAPGEN_TARGET_AVX512 octet toward_grey(octet channel0, octet ts) {
 }
 MAPGEN_TARGET_AVX512 octet widened(const float* p) { return _mm512_cvtps_pd(_mm256_loadu_ps(p)); }
 
-// Colour words of eight columns; floor has the bits of the floor columns' lanes.
-// Floor columns come in patches: an octet with none of them (or only them)
-// computes only the raised (or floor) colours.
-MAPGEN_TARGET_AVX512 __m256i column_colours(octet h, octet h_prev_x, octet h_prev_y, __mmask8 floor) {
+// Colour words of eight columns from their heights and those of their x - 1
+// neighbours as floats, and their y - 1 neighbours' widened; floor has the bits of
+// the floor columns' lanes. Floor columns come in patches: an octet with none of
+// them (or only them) computes only the raised (or floor) colours.
+MAPGEN_TARGET_AVX512 __m256i column_colours(__m256 h_float, __m256 h_prev_x, octet h_prev_y, __mmask8 floor) {
     octet red = all(0), green = all(0), blue = all(0), multiplier = all(1);
+    const octet h = _mm512_cvtps_pd(h_float);
     if (floor != 0xFF) {  // raised columns
-        const octet th = round_to_float(smoothstep(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
-        const octet gx = round_to_float(h - h_prev_x);
+        // float((h - 4) * 0.05f), float(h - h_prev_x) and float(s2 * 0.625) by float
+        // operations (colouring_kernels.h says why they give the same bits)
+        const __m256 ramp = _mm256_mul_ps(_mm256_sub_ps(h_float, _mm256_set1_ps(4)), _mm256_set1_ps(HEIGHT_SCALE));
+        const octet th = round_to_float(smoothstep(_mm512_cvtps_pd(ramp)));
+        const octet gx = _mm512_cvtps_pd(_mm256_sub_ps(h_float, h_prev_x));
         const octet gy = h - h_prev_y;
-        const octet s2 = round_to_float(gy * gy + gx * gx);
-        const octet ts = round_to_float(smoothstep_nonnegative(round_to_float(s2 * all(0.625))));
+        const __m256 s2_float = _mm512_cvtpd_ps(gy * gy + gx * gx);
+        const octet s2 = _mm512_cvtps_pd(s2_float);
+        const octet slope = _mm512_cvtps_pd(_mm256_mul_ps(s2_float, _mm256_set1_ps(0.625f)));
+        const octet ts = round_to_float(smoothstep_nonnegative(slope));
         const octet q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm512_sqrt_pd(s2 + all(1)));
         multiplier = q * all(LIGHT_WEIGHT) + all(AMBIENT);
         red = toward_grey(truncated(th * all(76) + all(144)), ts);
@@ -76,7 +83,7 @@ MAPGEN_TARGET_AVX512 __m256i octet_colours(const colour_row_inputs& row, int y) 
     const __m256i zero = _mm256_cmpeq_epi32(
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.column_height + y)), _mm256_setzero_si256());
     const auto floor = static_cast<__mmask8>(_mm256_movemask_ps(_mm256_castsi256_ps(zero)));
-    return column_colours(widened(h + y), widened(row.h_prev_x + y), prev_y, floor);
+    return column_colours(_mm256_loadu_ps(h + y), _mm256_loadu_ps(row.h_prev_x + y), prev_y, floor);
 }
 
 }  // namespace

@@ -146,15 +146,19 @@ TEST(ColourColumns, WholeMapGivesEveryKnownColourWhereverTheColumnStands) {
 TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
     // Random fields of several kinds: gentle and steep slopes, floor and raised
     // columns side by side, heights around the ends of the height and floor ramps,
-    // on quarter steps (ties for the truncations) and out of range. Column heights
-    // come from the heights before a random offset, as in the generator, or at random.
+    // on quarter steps (ties for the truncations), out of range, and of any exponent
+    // from the subnormals to 2^60 (where a difference or a product of floats taken
+    // in float arithmetic shows, unless it is exact). Column heights come from the
+    // heights before a random offset, as in the generator, or at random.
     struct field_kind {
         float lo, hi;     // heights uniform in lo..hi
         float step;       // 0, or heights rounded to multiples of it
         bool any_height;  // column_height at random instead of from the height
+        bool any_exponent = false;  // heights lo..hi times 2^-149..2^60 instead
     };
     const field_kind kinds[] = {
-        {-3, 30, 0, false}, {-1, 4, 0, false}, {-40, 100, 0, true}, {-2, 26, 0.25f, false}, {0, 3, 0.5f, true},
+        {-3, 30, 0, false},        {-1, 4, 0, false}, {-40, 100, 0, true}, {-2, 26, 0.25f, false},
+        {0, 3, 0.5f, true},        {-1, 1, 0, true, true},
     };
     std::mt19937 random(12345);
     std::vector<std::uint32_t> plain(VOXEL_COUNT);
@@ -164,6 +168,7 @@ TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
         for (std::size_t c = 0; c < COLUMN_COUNT; ++c) {
             float h = height(random);
             if (kind.step != 0) h = std::round(h / kind.step) * kind.step;
+            if (kind.any_exponent) h = std::ldexp(h, int(random() % 210) - 149);
             column_height[c] = kind.any_height ? static_cast<std::int32_t>(random() % 3) * 20 : std::max(0, int(h));
             height_field[c] = kind.any_height ? h : h + offset(random);
         }
