@@ -66,14 +66,15 @@ colour_row_inputs row_inputs(const terrain_fields& fields, int x) {
             fields.column_height + column_index(x, 0)};
 }
 
-// The row kernel of path; the AVX2 path has no kernels of its own here and takes
-// the baseline.
+// The row kernel of path.
 using row_kernel = void (*)(const colour_row_inputs&, std::uint32_t*);
 row_kernel voxel_row_kernel(vector_path path) {
-    return path == vector_path::avx512 ? colour_row_voxels_avx512 : colour_row_voxels_baseline;
+    if (path == vector_path::avx512) return colour_row_voxels_avx512;
+    return path == vector_path::avx2 ? colour_row_voxels_avx2 : colour_row_voxels_baseline;
 }
 row_kernel word_row_kernel(vector_path path) {
-    return path == vector_path::avx512 ? colour_row_words_avx512 : colour_row_words_baseline;
+    if (path == vector_path::avx512) return colour_row_words_avx512;
+    return path == vector_path::avx2 ? colour_row_words_avx2 : colour_row_words_baseline;
 }
 
 }  // namespace

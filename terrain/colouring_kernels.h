@@ -8,8 +8,8 @@
 // of a zero. smoothstep01 clamps before its polynomial, which is exactly 0 at 0 and
 // exactly 1 at 1, so it needs no branch.
 //
-// Three steps of the AVX-512 kernel are float operations instead, with the same
-// bits. gx = float(h - h_prev_x) and the slope's float(s2 * 0.625) are each one
+// Three steps of the AVX-512 and AVX2 kernels are float operations instead, with
+// the same bits. gx = float(h - h_prev_x) and the slope's float(s2 * 0.625) are each one
 // operation on two floats, rounded to double and then to float; a double's 53 bits
 // exceed 2 * 24 + 1, so that lands where rounding once to float does. The height
 // ramp's float((h - 4) * 0.05f) takes h - 4 in float too: that is exact for
@@ -46,3 +46,6 @@ void colour_row_words_baseline(const colour_row_inputs& row, std::uint32_t* word
 /// supported; builds without x86 kernels fall back to the baseline.
 void colour_row_voxels_avx512(const colour_row_inputs& row, std::uint32_t* voxels);
 void colour_row_words_avx512(const colour_row_inputs& row, std::uint32_t* words);
+/// The same two, four columns per step (AVX2), under the same conditions.
+void colour_row_voxels_avx2(const colour_row_inputs& row, std::uint32_t* voxels);
+void colour_row_words_avx2(const colour_row_inputs& row, std::uint32_t* words);

@@ -192,3 +192,28 @@ TEST(ColourColumns, WholeMapAgreesWithOneColumnAtATime) {
     }
     clear_volume();
 }
+
+TEST(ColourColumns, EveryMixOfFloorAndRaisedColumnsInAVectorOnEveryPath) {
+    // Kernels colour several columns per step and skip the floor or the raised
+    // colours where a step has none of them: each of the 256 mixes of eight
+    // neighbouring columns (every mix of four within them), at every step of a
+    // row, the first across the wrap, with slopes that differ from lane to lane.
+    clear_volume();
+    for (int x = 0; x < 8; ++x)
+        for (int y = 0; y < MAP_SIZE; ++y) {
+            const int mix = (x % 4) * 64 + y / 8, lane = y % 8;
+            const bool floor = (mix >> lane & 1) != 0;
+            const float h = floor ? 0.25f * float(lane) - 0.5f : 6.0f + 1.75f * float(lane) + 0.125f * float(x);
+            height_field[column_index(x, y)] = h;
+            column_height[column_index(x, y)] = floor ? 0 : static_cast<std::int32_t>(h);
+        }
+    std::vector<std::uint32_t> plain(COLUMN_COUNT), fast(COLUMN_COUNT);
+    colour_column_words_plain(volume_terrain_fields(), plain.data());
+    for (vector_path path : supported_paths()) {
+        colour_column_words_with(volume_terrain_fields(), fast.data(), path);
+        for (int c = 0; c < 8 * MAP_SIZE; ++c)
+            ASSERT_EQ(fast[c], plain[c]) << std::hex << vector_path_name(path) << " path, column (" << std::dec
+                                         << c / MAP_SIZE << ", " << c % MAP_SIZE << ")";
+    }
+    clear_volume();
+}

@@ -47,3 +47,5 @@ void fill_row_heights_baseline(float* heights, const row_profile& row, const rin
 /// The same, eight columns per step (AVX-512F). Call only where that path is
 /// supported; builds without x86 kernels fall back to the baseline.
 void fill_row_heights_avx512(float* heights, const row_profile& row, const ring_row& ring, const double* sy);
+/// The same, four columns per step (AVX2), under the same conditions.
+void fill_row_heights_avx2(float* heights, const row_profile& row, const ring_row& ring, const double* sy);

@@ -1,6 +1,7 @@
 // For the tests of terrain's fast stages: every vector path this processor can
-// run. The AVX2 path runs the baseline kernels, and is listed so that whatever a
-// program may choose is covered.
+// run, so that whatever a program may choose is covered. The AVX2 path has kernels
+// of its own for the colours and the profile's rows, and takes the baseline's for
+// the profile's ring rows.
 #pragma once
 
 #include <vector>
