@@ -27,35 +27,45 @@ pair smoothstep(pair t) {
 }
 // trunc((120 - channel0) * ts + channel0)
 pair toward_grey(pair channel0, pair ts) { return truncated((all(GREY) - channel0) * ts + channel0); }
-// Two adjacent floats as doubles.
-pair widened(const float* p) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-}
+// Two adjacent floats, in the low half, and the same as doubles.
+__m128 two_floats(const float* p) { return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
+pair widened(const float* p) { return _mm_cvtps_pd(two_floats(p)); }
 
-// Colour words of two columns (in the low half): heights, x-1 and y-1
-// neighbours, and a mask that is all ones in the lanes of floor columns.
-__m128i column_colours(pair h, pair h_prev_x, pair h_prev_y, pair floor) {
-    // Raised columns.
-    const pair th = round_to_float(smoothstep(round_to_float((h - all(4)) * all(HEIGHT_SCALE))));
-    const pair gx = round_to_float(h - h_prev_x);
-    const pair gy = h - h_prev_y;
-    const pair s2 = round_to_float(gy * gy + gx * gx);
-    const pair ts = round_to_float(smoothstep(round_to_float(s2 * all(0.625))));
-    const pair q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm_sqrt_pd(s2 + all(1)));
-    const pair m = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
-    const pair red_raised = toward_grey(truncated(th * all(76) + all(144)), ts);
-    const pair green_raised = toward_grey(truncated(th * all(60) + all(160)), ts);
-    const pair blue_raised = toward_grey(truncated(th * all(116) + all(104)), ts);
-
-    // Floor columns: their tint, and no shading.
-    const pair k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
-    const auto pick = [floor](pair if_floor, pair if_raised) {
-        return _mm_or_pd(_mm_and_pd(floor, if_floor), _mm_andnot_pd(floor, if_raised));
-    };
-    const pair red = pick(truncated(all(144) - all(14) * k), red_raised);
-    const pair green = pick(truncated(all(160) + all(10) * k), green_raised);
-    const pair blue = pick(truncated(all(104) + all(96) * k), blue_raised);
-    const pair multiplier = pick(all(1), m);
+// Colour words of two columns (in the low half) from their heights and those of
+// their x - 1 neighbours as floats (in the low half), their y - 1 neighbours'
+// widened, and a mask that is all ones in the lanes of floor columns. Floor
+// columns come in patches: a pair with none of them (or only them) computes only
+// the raised (or floor) colours.
+inline __m128i column_colours(__m128 h_float, __m128 h_prev_x, pair h_prev_y, pair floor) {
+    const int floor_lanes = _mm_movemask_pd(floor);
+    const pair h = _mm_cvtps_pd(h_float);
+    pair red = all(0), green = all(0), blue = all(0), multiplier = all(1);
+    if (floor_lanes != 3) {  // raised columns
+        // float((h - 4) * 0.05f), float(h - h_prev_x) and float(s2 * 0.625) by float
+        // operations (colouring_kernels.h says why they give the same bits)
+        const __m128 ramp = _mm_mul_ps(_mm_sub_ps(h_float, _mm_set1_ps(4)), _mm_set1_ps(HEIGHT_SCALE));
+        const pair th = round_to_float(smoothstep(_mm_cvtps_pd(ramp)));
+        const pair gx = _mm_cvtps_pd(_mm_sub_ps(h_float, h_prev_x));
+        const pair gy = h - h_prev_y;
+        const __m128 s2_float = _mm_cvtpd_ps(gy * gy + gx * gx);
+        const pair s2 = _mm_cvtps_pd(s2_float);
+        const pair ts = round_to_float(smoothstep(_mm_cvtps_pd(_mm_mul_ps(s2_float, _mm_set1_ps(0.625f)))));
+        const pair q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm_sqrt_pd(s2 + all(1)));
+        multiplier = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+        red = toward_grey(truncated(th * all(76) + all(144)), ts);
+        green = toward_grey(truncated(th * all(60) + all(160)), ts);
+        blue = toward_grey(truncated(th * all(116) + all(104)), ts);
+    }
+    if (floor_lanes != 0) {  // floor columns: their tint, and no shading
+        const pair k = clamped01(all(1) - (h + all(0.5)) * all(1.0 / 3));
+        const auto pick = [floor](pair if_floor, pair if_raised) {
+            return _mm_or_pd(_mm_and_pd(floor, if_floor), _mm_andnot_pd(floor, if_raised));
+        };
+        red = pick(truncated(all(144) - all(14) * k), red);
+        green = pick(truncated(all(160) + all(10) * k), green);
+        blue = pick(truncated(all(104) + all(96) * k), blue);
+        multiplier = pick(all(1), multiplier);
+    }
 
     const __m128i r = _mm_cvttpd_epi32(red * multiplier);
     const __m128i g = _mm_cvttpd_epi32(green * multiplier);
@@ -72,7 +82,7 @@ __m128i pair_colours(const colour_row_inputs& row, int y) {
     const __m128i zero = _mm_cmpeq_epi32(
         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row.column_height + y)), _mm_setzero_si128());
     const pair floor = _mm_castsi128_pd(_mm_unpacklo_epi32(zero, zero));
-    return column_colours(widened(h + y), widened(row.h_prev_x + y), prev_y, floor);
+    return column_colours(two_floats(h + y), two_floats(row.h_prev_x + y), prev_y, floor);
 }
 
 }  // namespace

@@ -8,14 +8,13 @@
 // of a zero. smoothstep01 clamps before its polynomial, which is exactly 0 at 0 and
 // exactly 1 at 1, so it needs no branch.
 //
-// Three steps of the AVX-512 and AVX2 kernels are float operations instead, with
-// the same bits. gx = float(h - h_prev_x) and the slope's float(s2 * 0.625) are
-// each one operation on two floats, rounded to double and then to float; a
-// double's 53 bits exceed 2 * 24 + 1, so that lands where rounding once to float
-// does. The height ramp's float((h - 4) * 0.05f) takes h - 4 in float too: that is
-// exact for 4 < h < 2^26 (4 is a multiple of the float step of such an h), and
-// elsewhere both ways give a value that the smoothstep's clamp takes to 0 (h <= 4)
-// or to 1.
+// Three steps of the vector kernels are float operations instead, with the same
+// bits. gx = float(h - h_prev_x) and the slope's float(s2 * 0.625) are each one
+// operation on two floats, rounded to double and then to float; a double's 53
+// bits exceed 2 * 24 + 1, so that lands where rounding once to float does. The
+// height ramp's float((h - 4) * 0.05f) takes h - 4 in float too: that is exact for
+// 4 < h < 2^26 (4 is a multiple of the float step of such an h), and elsewhere
+// both ways give a value that the smoothstep's clamp takes to 0 (h <= 4) or to 1.
 #pragma once
 
 #include <cstdint>
