@@ -99,10 +99,6 @@ MAPGEN_TARGET_AVX512 void fill_narrow_cells(const noise_band& b, const constants
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The same widening, product, sum and rounding per lane as the one-element loop
 // (no fused multiply-add); the baseline kernel takes the tail.
 MAPGEN_TARGET_AVX512 void add_weighted_widened(float* dst, const float* src, float weight, std::size_t count) {
