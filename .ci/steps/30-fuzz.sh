@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Fuzzes the map reader with libFuzzer for a bounded time per target: arbitrary
 # bytes in memory, arbitrary bytes as a file (with and without a size limit), and
-# whole maps built from a few records run through what vxltool does with a map.
-# Then it replays the seed corpora, everything the runs added to them and whole
+# whole maps built from a few records run through what vxltool does with a map;
+# and the heightmap and colour map readers on arbitrary PNG files. Then it replays the seed corpora, everything the runs added to them and whole
 # maps made by mapgen under AddressSanitizer and UndefinedBehaviorSanitizer. Any
 # finding fails the step. FUZZ_SECONDS sets the time of each run (default 40 s).
 set -euo pipefail
 bash scripts/install-deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DMAPGEN_FUZZ=ON -DMAPGEN_TESTS=OFF -DMAPGEN_BENCH=OFF >/dev/null
-cmake --build build-fuzz --target vxl_parse_fuzzer vxl_file_fuzzer vxl_image_fuzzer
+cmake --build build-fuzz --target vxl_parse_fuzzer vxl_file_fuzzer vxl_image_fuzzer png_import_fuzzer
 rm -rf build-fuzz/findings && mkdir -p build-fuzz/findings
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 seconds=${FUZZ_SECONDS:-40}
@@ -39,6 +39,7 @@ fuzz vxl_file_fuzzer fuzz/corpus 20
 # A whole map drawn obliquely under the sanitizers takes up to some 15 s on a busy
 # machine (a map whose every other voxel is exposed): slow, not stuck.
 fuzz vxl_image_fuzzer fuzz/corpus-image 120
+fuzz png_import_fuzzer fuzz/corpus-png 20
 
 # Whole maps, which are too large to mutate, once through the reader.
 maps=$(mktemp -d)
