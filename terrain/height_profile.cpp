@@ -236,12 +236,9 @@ void fill_profile_heights_with(const shape_params& p, const terrain_fields& fiel
 
     double sy[MAP_SIZE];
     for (int y = 0; y < MAP_SIZE; ++y) sy[y] = column_blend(y);
-    // The AVX2 path has a row kernel of its own, and takes the baseline's ring rows.
-    const bool avx512 = path == vector_path::avx512;
-    const auto fill_row = avx512                        ? fill_row_heights_avx512
-                          : path == vector_path::avx2 ? fill_row_heights_avx2
-                                                      : fill_row_heights_baseline;
-    const auto fill_ring = avx512 ? fill_ring_row_avx512 : fill_ring_row_baseline;
+    const bool avx512 = path == vector_path::avx512, avx2 = path == vector_path::avx2;
+    const auto fill_row = avx512 ? fill_row_heights_avx512 : avx2 ? fill_row_heights_avx2 : fill_row_heights_baseline;
+    const auto fill_ring = avx512 ? fill_ring_row_avx512 : avx2 ? fill_ring_row_avx2 : fill_ring_row_baseline;
     // Rows x and 511 - x share their ring row, and each half of it is the other
     // reversed: one table lookup per column of a half row serves four columns.
     ring_row row_ring;

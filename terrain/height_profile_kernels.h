@@ -36,6 +36,8 @@ struct ring_row {
 void fill_ring_row_baseline(ring_row& out, const ring_entry* ring, std::int32_t n_x);
 /// The same, eight columns per step with gathers (AVX-512F).
 void fill_ring_row_avx512(ring_row& out, const ring_entry* ring, std::int32_t n_x);
+/// The same, four columns per step with gathers (AVX2).
+void fill_ring_row_avx2(ring_row& out, const ring_entry* ring, std::int32_t n_x);
 
 /// Height of a column from its row, blend factor sy, distance R and ring weight w.
 float blend_height(const row_profile& row, double sy, double R, double w);

@@ -1,7 +1,6 @@
 // For the tests of terrain's fast stages: every vector path this processor can
 // run, so that whatever a program may choose is covered. The AVX2 path has kernels
-// of its own for the colours and the profile's rows, and takes the baseline's for
-// the profile's ring rows.
+// of its own for the colours, the profile's rows and its ring rows.
 #pragma once
 
 #include <vector>
