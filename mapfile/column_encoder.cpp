@@ -36,8 +36,8 @@ void load_band(column_heights heights, column_colours colours, int y0, int rows,
     const int first = std::max(y0 - 1, 0), end = std::min(y0 + rows + 1, SIZE);  // rows inside the map
     for (int y = y0 - 1; y < y0 + rows + 1; ++y)
         if (y < first || y >= end) std::fill_n(t.level[y - y0 + 1] + GUARD, SIZE, FULL);
-    if (on_avx512(path) && rows == BAND) {
-        load_band_rows_avx512(heights.data(), colours.data(), y0, t);
+    if ((on_avx512(path) || on_avx2(path)) && rows == BAND) {
+        (on_avx512(path) ? load_band_rows_avx512 : load_band_rows_avx2)(heights.data(), colours.data(), y0, t);
         // The row either side, where it is inside the map: one level per x-row.
         for (const int y : {y0 - 1, y0 + BAND})
             if (y >= first && y < end)

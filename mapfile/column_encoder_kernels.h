@@ -2,7 +2,8 @@
 // column_encoder.cpp, which runs it as the build's target allows, and
 // column_encoder_avx2.cpp and column_encoder_avx512.cpp, which compile the same
 // code for wider registers (the vectorizer then works on 32 or 64 bytes at a
-// time); the AVX-512 file also turns the inputs over into the tables in registers. Integer code only: every path gives the same bytes.
+// time); both also turn the inputs over into the tables in registers. Integer
+// code only: every path gives the same bytes.
 #pragma once
 
 #include <algorithm>
@@ -162,5 +163,7 @@ std::size_t columns_size_avx512(column_heights heights, vxl_file_rows rows);
 /// and colours of the tables, t.level[1] to t.level[BAND] and t.colour; the rows
 /// either side are the caller's.
 void load_band_rows_avx512(const std::int32_t* heights, const std::uint32_t* colours, int y0, band_tables& t);
+/// The same, compiled for AVX2.
+void load_band_rows_avx2(const std::int32_t* heights, const std::uint32_t* colours, int y0, band_tables& t);
 
 }  // namespace column_encoder_parts
