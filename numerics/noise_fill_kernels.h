@@ -40,27 +40,28 @@ struct noise_band {
 };
 
 /// The 12 rows of an edge table for near record r0: out[r1 * lanes + l] =
-/// float(lerp(c0[l], far[r1 * lanes + l], u[l])) for every far record r1, one lane at
-/// a time.
+/// float(lerp(c0[l], far[r1 * lanes + l], u[l])) for every far record r1: two lanes at
+/// a time on SSE2 (lanes is even), one elsewhere.
 void blend_edge_rows_baseline(double* out, const double* c0, const double* far, const double* u, int lanes);
 /// The same four lanes at a time (AVX2); lanes is a multiple of 4.
 void blend_edge_rows_avx2(double* out, const double* c0, const double* far, const double* u, int lanes);
 /// The same eight lanes at a time (AVX-512F); lanes is a multiple of 8.
 void blend_edge_rows_avx512(double* out, const double* c0, const double* far, const double* u, int lanes);
 
-/// Fills one band, one sample at a time.
+/// Fills one band: two samples at a time on SSE2, one elsewhere.
 void fill_noise_band_baseline(const noise_band& band);
 /// Fills one band, four samples at a time (AVX2).
 void fill_noise_band_avx2(const noise_band& band);
 /// Fills one band, eight samples at a time (AVX-512F).
 void fill_noise_band_avx512(const noise_band& band);
 
-/// dst[i] = float(weight * src[i] + dst[i]) for i < count, one element at a time.
+/// dst[i] = float(weight * src[i] + dst[i]) for i < count: four elements at a time on
+/// SSE2 for the weights below, one at a time for other weights and elsewhere.
 void add_weighted_baseline(float* dst, const float* src, float weight, std::size_t count);
 /// The same, sixteen elements at a time (AVX-512F), eight for other weights.
 void add_weighted_avx512(float* dst, const float* src, float weight, std::size_t count);
 /// The same, eight elements at a time (AVX2) for the weights below; the baseline's
-/// one at a time for other weights.
+/// sums for other weights.
 void add_weighted_avx2(float* dst, const float* src, float weight, std::size_t count);
 
 // The weighted sum in float arithmetic. With weight 1, and with weight 2 where
