@@ -58,7 +58,8 @@ bytes encode(const columns& c, vxl_file_rows rows = {}) {
 bytes volume_file(const columns& c, bool plain) {
     clear_volume();
     for (std::size_t i = 0; i < COLUMN_COUNT; ++i) {
-        const std::int64_t solid = std::min<std::int64_t>(std::int64_t{c.heights[i]} + 1, MAP_DEPTH);  // z <= height
+        // z <= height; a negative height is raised to 0
+        const std::int64_t solid = std::clamp<std::int64_t>(std::int64_t{c.heights[i]} + 1, 1, MAP_DEPTH);
         std::memset(solid_map + i * MAP_DEPTH, 1, std::size_t(solid));
         std::fill_n(color_map + i * MAP_DEPTH, MAP_DEPTH, c.colours[i]);
     }
@@ -140,13 +141,16 @@ TEST(ColumnEncoder, ColumnsGiveTheRecordsOfTheirExposedVoxels) {
 }
 
 // Random fields that meet every case: heights that jump by any amount, the
-// levels around the all-solid column (62, 63, 64, huge), plateaus whose equal
+// levels around the all-solid column (62, 63, 64, huge), heights that a loader
+// narrowing without saturation would wrap (256, 65536) and negative ones, which
+// count as 0 as the generator raises them, plateaus whose equal
 // neighbours expose nothing, cliffs at their borders, and the map's edges. Every
 // colour has four different bytes, so a word from the wrong column or in the
 // wrong byte order shows.
 columns random_field(int kind, std::uint64_t seed) {
     std::mt19937_64 random(seed);
-    const std::int32_t extremes[] = {0, 1, 2, 61, 62, 63, 64, 65, 1000, INT_MAX};
+    const std::int32_t extremes[] = {0,   1,     2,     61,    62,    63,  64,      65,
+                                     256, 32767, 32768, 65536, 1000, -1, INT_MIN, INT_MAX};
     columns c;
     const int block = 1 + int(random() % 9);
     for (int x = 0; x < MAP_SIZE; ++x)
