@@ -2,8 +2,8 @@
 // column_encoder.cpp, which runs it as the build's target allows, and
 // column_encoder_avx2.cpp and column_encoder_avx512.cpp, which compile the same
 // code for wider registers (the vectorizer then works on 32 or 64 bytes at a
-// time); both also turn the inputs over into the tables in registers. Integer
-// code only: every path gives the same bytes.
+// time); both, and column_encoder_baseline.cpp on x86, also turn the inputs over
+// into the tables in registers. Integer code only: every path gives the same bytes.
 #pragma once
 
 #include <algorithm>
@@ -165,5 +165,9 @@ std::size_t columns_size_avx512(column_heights heights, vxl_file_rows rows);
 void load_band_rows_avx512(const std::int32_t* heights, const std::uint32_t* colours, int y0, band_tables& t);
 /// The same, compiled for AVX2.
 void load_band_rows_avx2(const std::int32_t* heights, const std::uint32_t* colours, int y0, band_tables& t);
+#if defined(__SSE2__)
+/// The same in SSE2 (column_encoder_baseline.cpp); without it, one value at a time.
+void load_band_rows_sse2(const std::int32_t* heights, const std::uint32_t* colours, int y0, band_tables& t);
+#endif
 
 }  // namespace column_encoder_parts
