@@ -16,8 +16,8 @@
 
 namespace {
 
-// One element at a time: the reference the wider kernels hold to, and the tail
-// of every kernel.
+// One element at a time: for the weights that do not add as float sums, the
+// tails of every kernel, and processors without SSE2.
 void add_weighted_one_at_a_time(float* dst, const float* src, float weight, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) dst[i] = static_cast<float>(static_cast<double>(weight) * src[i] + dst[i]);
 }
