@@ -20,11 +20,17 @@ pair all(double v) { return _mm_set1_pd(v); }
 pair round_to_float(pair v) { return _mm_cvtps_pd(_mm_cvtpd_ps(v)); }
 pair truncated(pair v) { return _mm_cvtepi32_pd(_mm_cvttpd_epi32(v)); }
 pair clamped01(pair v) { return _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), all(1)); }
-pair smoothstep(pair t) {
-    const pair c = clamped01(t);
+pair smoothstep_of_clamped(pair c) {
     const pair c2 = c * c;
     return all(3) * c2 - all(2) * (c2 * c);
 }
+pair smoothstep(pair t) { return smoothstep_of_clamped(clamped01(t)); }
+// For t >= 0 (a sum of squares, scaled) only the upper clamp can act.
+pair smoothstep_nonnegative(pair t) { return smoothstep_of_clamped(_mm_min_pd(t, all(1))); }
+
+// q in [0, 1] gives q * LIGHT_WEIGHT + AMBIENT in [0.3, 1): the multiplier's clamp
+// to [0, 1] never acts, and the kernel leaves it out.
+static_assert(double(LIGHT_WEIGHT) + AMBIENT < 1 && AMBIENT > 0);
 // trunc((120 - channel0) * ts + channel0)
 pair toward_grey(pair channel0, pair ts) { return truncated((all(GREY) - channel0) * ts + channel0); }
 // Two adjacent floats, in the low half, and the same as doubles.
@@ -49,9 +55,9 @@ inline __m128i column_colours(__m128 h_float, __m128 h_prev_x, pair h_prev_y, pa
         const pair gy = h - h_prev_y;
         const __m128 s2_float = _mm_cvtpd_ps(gy * gy + gx * gx);
         const pair s2 = _mm_cvtps_pd(s2_float);
-        const pair ts = round_to_float(smoothstep(_mm_cvtps_pd(_mm_mul_ps(s2_float, _mm_set1_ps(0.625f)))));
+        const pair ts = round_to_float(smoothstep_nonnegative(_mm_cvtps_pd(_mm_mul_ps(s2_float, _mm_set1_ps(0.625f)))));
         const pair q = clamped01((gx * all(LIGHT_X) + all(LIGHT_Z)) / _mm_sqrt_pd(s2 + all(1)));
-        multiplier = clamped01(q * all(LIGHT_WEIGHT) + all(AMBIENT));
+        multiplier = q * all(LIGHT_WEIGHT) + all(AMBIENT);
         red = toward_grey(truncated(th * all(76) + all(144)), ts);
         green = toward_grey(truncated(th * all(60) + all(160)), ts);
         blue = toward_grey(truncated(th * all(116) + all(104)), ts);
