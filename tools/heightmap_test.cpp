@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -199,6 +200,52 @@ TEST(Heightmap, EveryKindOfPngMeansTheSameHeights) {
             }
         EXPECT_EQ(wrong, 0u);
     }
+}
+
+/// The PNG chunk of type and data, its length and CRC-32 about it.
+std::vector<std::uint8_t> png_chunk(const char* type, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> chunk(12 + data.size());
+    const auto put_be32 = [&](std::size_t at, std::uint32_t v) {
+        for (std::size_t i = 0; i < 4; ++i) chunk[at + i] = std::uint8_t(v >> (24 - 8 * i));
+    };
+    put_be32(0, std::uint32_t(data.size()));
+    std::memcpy(&chunk[4], type, 4);
+    std::copy(data.begin(), data.end(), chunk.begin() + 8);
+    put_be32(8 + data.size(), std::uint32_t(crc32(0, &chunk[4], uInt(data.size() + 4))));
+    return chunk;
+}
+
+TEST(Heightmap, TextChunksOfAnySizeLeaveThePixelsAsTheyAre) {
+    // Compressed text of 8 MB a chunk, which libpng would inflate at some 10 ms
+    // each, plain text, and international text, between the header and the rows.
+    const auto plain = make_png({PNG_COLOR_TYPE_GRAY, 8}, [](int x, int y) {
+        return std::vector<std::uint16_t>{std::uint16_t(height_to_grey(ramp_height(x, y) & 63))};
+    });
+    std::vector<std::uint8_t> zeros(8'000'000), packed(compressBound(uLong(zeros.size())));
+    uLongf packed_size = uLongf(packed.size());
+    ASSERT_EQ(compress2(packed.data(), &packed_size, zeros.data(), uLong(zeros.size()), 9), Z_OK);
+    packed.resize(packed_size);
+    std::vector<std::uint8_t> text;
+    for (int i = 0; i < 16; ++i) {
+        std::vector<std::uint8_t> data = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};  // keyword, method 0
+        data.insert(data.end(), packed.begin(), packed.end());
+        const auto chunk = png_chunk("zTXt", data);
+        text.insert(text.end(), chunk.begin(), chunk.end());
+    }
+    for (const auto& chunk : {png_chunk("tEXt", {'T', 'i', 't', 'l', 'e', 0, 'v', 'a', 'l', 'e'}),
+                              png_chunk("iTXt", {'T', 'i', 't', 'l', 'e', 0, 0, 0, 0, 0, 'v', 'a', 'l', 'e'})})
+        text.insert(text.end(), chunk.begin(), chunk.end());
+    std::vector<std::uint8_t> with_text(plain.begin(), plain.begin() + 33);  // the signature and IHDR
+    with_text.insert(with_text.end(), text.begin(), text.end());
+    with_text.insert(with_text.end(), plain.begin() + 33, plain.end());
+
+    surface_maps want, got;
+    bool had_colour = false;
+    std::string why;
+    ASSERT_TRUE(decode_heightmap(plain.data(), plain.size(), &want, &had_colour, &why)) << why;
+    ASSERT_TRUE(decode_heightmap(with_text.data(), with_text.size(), &got, &had_colour, &why)) << why;
+    EXPECT_EQ(got.height, want.height);
+    ASSERT_TRUE(decode_colour_map(with_text.data(), with_text.size(), &got, &why)) << why;
 }
 
 TEST(Heightmap, OneBitGreyIsTheFloorAndTheTop) {
