@@ -45,13 +45,17 @@ grep -q 'CMAKE_CXX_COMPILER:.*g++' build-gcc-O0/CMakeCache.txt || { echo "ci: bu
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 compared=0
-for seed in 1 0 -1 42 2147483647 -2147483648 31337; do
+# Seed 99003 is one whose ring-profile heights the C library's two variants make
+# differently (bench/libm_variants.sh found it, the one in seeds 0 to 219,999);
+# its file is still the same, and must stay so.
+for seed in 1 0 -1 42 2147483647 -2147483648 31337 99003; do
   for flags in "" "-d"; do
     for dir in build build-clang-native build-gcc-O0; do
       "$dir/mapgen" $flags -s "$seed" -o "$out/${dir}.vxl" >/dev/null
     done
     # glibc chooses pow and cos by processor; without FMA it takes other code
-    # paths whose last bit differs now and then (about 1 call in 1,000).
+    # paths whose last bit differs now and then (pow about 1 call in 1,500, cos
+    # 1 in 1,500 of the same argument).
     GLIBC_TUNABLES=glibc.cpu.hwcaps=-AVX2,-FMA,-FMA4 build/mapgen $flags -s "$seed" -o "$out/libm-without-fma.vxl" >/dev/null
     for dir in build-clang-native build-gcc-O0 libm-without-fma; do
       cmp -s "$out/build.vxl" "$out/${dir}.vxl" || { echo "ci: $dir writes another map for -s $seed $flags" >&2; exit 1; }

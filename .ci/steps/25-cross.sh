@@ -12,7 +12,10 @@ set -euo pipefail
 start=$SECONDS
 bash scripts/install-deps.sh cross
 
-seeds=(1 2 0 -1 -7 7 42 99 123456789 2147483647 -2147483648)
+# 99003: its ring-profile heights come out one way from x86-64's C library with
+# FMA and another from the one without and from i686's (bench/libm_variants.sh);
+# its file must come out one way.
+seeds=(1 2 0 -1 -7 7 42 99 123456789 2147483647 -2147483648 99003)
 declare -A triple=([aarch64]=aarch64-linux-gnu [s390x]=s390x-linux-gnu [i686]=i686-linux-gnu)
 declare -A qemu=([aarch64]=qemu-aarch64 [s390x]=qemu-s390x [i686]=qemu-i386)
 declare -A test_rooms=([s390x]="platform;numerics;mapfile" [i686]="numerics")
