@@ -34,6 +34,9 @@ const golden_map GOLDEN[] = {
     {31337, 2097416, 0x0420A688, 0x617CE4FA},
     {987654321, 2098424, 0x564EFD6F, 0x129898A9},
     {-123456789, 2097200, 0x08B10724, 0xFBF184EF},
+    // One column of its ring profile takes another float from the C library's pow
+    // and cos without FMA (and on 32-bit x86) than with it; the file must not.
+    {99003, 2100436, 0x99893B76, 0x2C577F81},
 };
 
 void PrintTo(const golden_map& g, std::ostream* os) { *os << "seed " << g.seed; }
