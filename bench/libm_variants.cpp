@@ -45,7 +45,8 @@ int write_calls(const char* path, int exponents) {
         const auto f = static_cast<float>(double((k * 7919) % exponents) / exponents * 16 + 28);
         for (int slot = 0; slot < DISTANCE_SLOTS; ++slot) {
             const double R = static_cast<float>(std::sqrt((8 * slot + 2) * 0x1p-18));
-            const double call[2] = {std::pow(R, double(e)), std::cos(std::pow(R, double(e)) * f)};
+            const double power = std::pow(R, double(e));
+            const double call[2] = {power, std::cos(power * f)};
             std::fwrite(call, sizeof call, 1, out);
         }
     }
