@@ -80,7 +80,7 @@ TEST_F(Completion, OffersCommandsOptionsValuesAndFiles) {
         {{"vxltool", "render", "--scale", ""}, {"1", "2", "3", "4"}},
         {{"vxltool", "page", "island.vxl", "-o", ""}, {"maps"}},
         {{"vxltool", "gallery", "-o", ""}, {"maps"}},
-        {{"vxltool", "gallery", "-"}, {"--help", "--title", "-o"}},
+        {{"vxltool", "gallery", "-"}, {"--help", "--title", "-j", "-o"}},
         {{"vxltool", "render", "island.vxl", "-o", ""}, {"maps", "top.png"}},
         {{"vxltool", "render", "island.vxl", "--view", ""}, {"iso", "top"}},
         {{"vxltool", "render", "--view", "=", "i"}, {"iso"}},  // bash split --view=i at '='

@@ -202,6 +202,34 @@ TEST_F(Publish, GalleryRunAgainUpdatesWhatIsGivenKeepsTheRestAndDeletesNothing) 
     EXPECT_TRUE(exists(site + "/pages/c.html")) << "its page stays";
 }
 
+TEST_F(Publish, GalleryIsTheSameFileForFileAndLineForLineWhateverTheJobs) {
+    const std::string c = dir.file("c.vxl"), d = dir.file("d.vxl");
+    save(c, hill_at(100, GREEN));
+    save(d, hill_at(300, RED));
+    const std::string one = dir.file("one"), four = dir.file("four");
+    const process_result first = vxltool({"gallery", a, b, c, d, "-o", one, "-j", "1"});
+    ASSERT_EQ(first.exit_status, 0) << first.err;
+    const process_result r = vxltool({"gallery", d, c, b, a, "-o", four, "-j4"});
+    ASSERT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.substr(0, r.out.rfind(four)), first.out.substr(0, first.out.rfind(one))) << "in the names' order";
+    for (const char* folder : {"/maps", "/pages", "/thumbs"}) {
+        ASSERT_EQ(list_dir(four + folder), list_dir(one + folder)) << folder;
+        for (const std::string& file : list_dir(one + folder))
+            EXPECT_EQ(read_file(four + folder + "/" + file), read_file(one + folder + "/" + file)) << file;
+    }
+    EXPECT_EQ(read_file(four + "/index.html"), read_file(one + "/index.html"));
+
+    for (const words& jobs : {words{"-j", "0"}, words{"-j1025"}, words{"-jx"}, words{"-j"}}) {
+        words argv = {"gallery", a, "-o", dir.file("never")};
+        argv.insert(argv.end(), jobs.begin(), jobs.end());
+        const process_result bad = vxltool(argv);
+        EXPECT_EQ(bad.exit_status, 2) << jobs.back();
+        expect_one_error_line(bad, "gallery: ");
+    }
+    EXPECT_FALSE(exists(dir.file("never")));
+}
+
 TEST_F(Publish, GalleryWritesNothingForBadInputAndSaysWhereItCannotWrite) {
     const std::string site = dir.file("site");
     process_result r = vxltool({"gallery", a, broken, "-o", site});

@@ -33,6 +33,7 @@ std::string& value_of(command_arguments& args, const std::string& name) {
     if (name == "--size") return args.size.emplace();
     if (name == "--scale") return args.scale.emplace();
     if (name == "--title") return args.title.emplace();
+    if (name == "-j") return args.jobs.emplace();
     return args.view;
 }
 
@@ -62,7 +63,8 @@ command_arguments parse_arguments(int argc, char** argv, int first, const std::v
             args.help = true;
         } else if (word == "--json" && takes("--json")) {
             args.json = true;
-        } else if ((word == "-o" || word == "--view" || word == "--size" || word == "--scale" || word == "--title") &&
+        } else if ((word == "-o" || word == "--view" || word == "--size" || word == "--scale" || word == "--title" ||
+                    word == "-j") &&
                    takes(word)) {
             if (i + 1 >= argc) {
                 if (args.error.empty()) args.error = "option '" + word + "' needs a value";
@@ -83,6 +85,8 @@ command_arguments parse_arguments(int argc, char** argv, int first, const std::v
             value_of(args, word.substr(0, word.find('='))) = word.substr(word.find('=') + 1);
         } else if (word.rfind("-o", 0) == 0 && takes("-o")) {
             args.output = word.substr(2);
+        } else if (word.rfind("-j", 0) == 0 && takes("-j")) {
+            args.jobs = word.substr(2);
         } else if (args.error.empty()) {
             args.error = "unknown option '" + word + "'";
         }
@@ -120,17 +124,25 @@ bool read_decoded_map(const std::string& path, decoded_map* map, vxl_load_result
     return true;
 }
 
-bool read_map_records(const std::string& path, vxl_input_image* image, decoded_map* map, std::uint64_t* record_bytes) {
+bool read_map_records_quietly(const std::string& path, vxl_input_image* image, decoded_map* map,
+                              std::uint64_t* record_bytes, std::string* why) {
     const vxl_load_result result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, image);
     if (result.read_failed) {
-        complain(path, result.reason);
+        *why = result.reason;
         return false;
     }
-    std::string why = result.reason;
-    if (!result.ok || !decode_map(image->bytes.get(), result.record_bytes, map, &why)) {
-        complain(path, "invalid: " + why);
+    *why = result.reason;
+    if (!result.ok || !decode_map(image->bytes.get(), result.record_bytes, map, why)) {
+        *why = "invalid: " + *why;
         return false;
     }
     if (record_bytes) *record_bytes = result.record_bytes;
     return true;
+}
+
+bool read_map_records(const std::string& path, vxl_input_image* image, decoded_map* map, std::uint64_t* record_bytes) {
+    std::string why;
+    if (read_map_records_quietly(path, image, map, record_bytes, &why)) return true;
+    complain(path, why);
+    return false;
 }

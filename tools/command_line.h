@@ -30,12 +30,13 @@ struct command_arguments {
     std::optional<std::string> size;   // render --size
     std::optional<std::string> scale;  // render --scale
     std::optional<std::string> title;  // gallery --title
+    std::optional<std::string> jobs;   // gallery -j
     std::string error;  // set when the words cannot be understood
 };
 
 /// Parses argv[first..argc). allowed lists the options the command takes among
-/// "--json", "--max-bytes", "-o", "--view", "--size", "--scale" and "--title" (those with a value
-/// also as --name=value); "--help"/"-h" is always allowed and "--" ends options.
+/// "--json", "--max-bytes", "-o", "--view", "--size", "--scale", "--title" and "-j" (those with
+/// a value also as --name=value, -oVALUE and -jVALUE); "--help"/"-h" is always allowed and "--" ends options.
 command_arguments parse_arguments(int argc, char** argv, int first, const std::vector<std::string>& allowed);
 
 /// Parses the words of command (argv[2..]) into *args, taking the options in
@@ -69,3 +70,7 @@ bool read_decoded_map(const std::string& path, decoded_map* map, vxl_load_result
 /// of its records.
 bool read_map_records(const std::string& path, vxl_input_image* image, decoded_map* map,
                       std::uint64_t* record_bytes = nullptr);
+/// As read_map_records, for a thread that does not print: on failure returns
+/// false with the complaint's reason in *why.
+bool read_map_records_quietly(const std::string& path, vxl_input_image* image, decoded_map* map,
+                              std::uint64_t* record_bytes, std::string* why);

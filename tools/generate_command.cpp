@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -35,6 +34,7 @@
 #include "tools/png_file.h"
 #include "tools/generate_folder.h"
 #include "tools/generate_progress.h"
+#include "tools/ordered_work.h"
 #include "tools/seed_list.h"
 #include "tools/vxltool.h"
 
@@ -63,8 +63,6 @@ const char* const GENERATE_USAGE =
     "folder, cannot be made, takes no files or has no room; 2 usage error.\n";
 
 namespace {
-
-constexpr int MAX_JOBS = 1024;
 
 // ---- arguments
 
@@ -116,21 +114,6 @@ generate_arguments parse_generate_arguments(int argc, char** argv) {
         }
     }
     return args;
-}
-
-/// N of -j N: a whole decimal number from 1 to MAX_JOBS.
-bool read_jobs(const std::string& text, int* jobs) {
-    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    *jobs = std::stoi(text);
-    return *jobs >= 1 && *jobs <= MAX_JOBS;
-}
-
-/// The processors this process may run on.
-int processor_count() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) return CPU_COUNT(&set);
-    const unsigned n = std::thread::hardware_concurrency();
-    return n > 0 ? int(n) : 1;
 }
 
 }  // namespace
@@ -304,16 +287,6 @@ bool write_made_map(const std::string& dir, const made_map& made, std::uint64_t*
     if (!made.png.empty() && !safe_write_file((name + ".png").c_str(), made.png.data(), made.png.size(), why))
         return *what = name + ".png", false;
     return true;
-}
-
-/// The signals on which the safe writer removes a temporary file it has named.
-void block_cleanup_signals(bool block, sigset_t* old) {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGHUP);
-    pthread_sigmask(block ? SIG_BLOCK : SIG_SETMASK, block ? &set : old, block ? old : nullptr);
 }
 
 }  // namespace

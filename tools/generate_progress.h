@@ -1,5 +1,6 @@
-// The progress line of vxltool generate: maps done, maps a second and the time
-// left, redrawn in place on standard error where that is a terminal.
+// The progress line of the commands that work through many maps (generate,
+// gallery): maps done, maps a second and the time left, redrawn in place on
+// standard error where that is a terminal.
 #pragma once
 
 #include <unistd.h>
@@ -20,7 +21,9 @@ std::string rate_text(double rate);
 /// error is a terminal; a line of its own for anything else printed there.
 class Progress {
   public:
-    explicit Progress(std::uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
+    /// command names the line: "generate: 12/40 maps, ..."
+    explicit Progress(std::uint64_t total, const char* command = "generate")
+        : total_(total), command_(command), shown_(isatty(STDERR_FILENO) == 1) {}
 
     double seconds() const {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -32,7 +35,7 @@ class Progress {
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        std::fprintf(stderr, "\rgenerate: %s\x1b[K", generate_progress_line(done, total_, seconds()).c_str());
+        std::fprintf(stderr, "\r%s: %s\x1b[K", command_, generate_progress_line(done, total_, seconds()).c_str());
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -47,6 +50,7 @@ class Progress {
 
   private:
     std::uint64_t total_;
+    const char* command_;
     bool shown_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();

@@ -12,7 +12,7 @@ _vxltool_commands=(
     "info    *.vxl --json --help"
     "render  *.vxl -o=*.png --view=top,iso --size= --scale=1,2,3,4 --help"
     "page    *.vxl -o=*.html --help"
-    "gallery *.vxl -o=/ --title= --help"
+    "gallery *.vxl -o=/ --title= -j= --help"
     "diff    *.vxl --help"
     "export  *.vxl --heightmap=*.png --colours=*.png --colors=*.png --help"
     "import  *.vox --heightmap=*.png --colours=*.png --colors=*.png -o=*.vxl --help"
