@@ -269,6 +269,37 @@ TEST(Hostile, DataOnStandardOutputIsNeverMixedWithText) {
     }
 }
 
+TEST(Hostile, NoNameForgesALineOfAnyCommandsReport) {
+    // Each file name ends a line and starts one that reads like another report.
+    temp_dir dir;
+    const std::string map = dir.file("m\nx: ok.vxl");
+    save(map, ground());
+    auto name = [&](const char* leaf) { return dir.file(std::string("out\n") + leaf); };
+    const struct {
+        words argv;
+        const char* starts;  // the quoted name the report starts with
+        int lines;
+    } cases[] = {
+        {{"page", map, "-o", name("p.html")}, "'/out'$'\\n''p.html': page of 'm'$'\\n''x: ok', ", 1},
+        {{"gallery", map, "-o", name("site")}, "'m'$'\\n''x: ok': 'maps/m'$'\\n''x: ok.vxl', its page", 2},
+        {{"export", map, name("v.vox")}, "'/out'$'\\n''v.vox': ", 1},
+        {{"export", map, name("g.glb")}, "'/out'$'\\n''g.glb': ", 1},
+        {{"export", map, "--heightmap", name("h.png"), "--colours", name("c.png")}, "'/out'$'\\n''h.png': ", 2},
+        {{"import", "--heightmap", name("h.png"), "--colours", name("c.png"), "-o", name("h.vxl")},
+         "'/out'$'\\n''h.vxl': 512 x 512 columns from '", 1},
+        {{"import", name("v.vox"), "-o", name("v.vxl")}, "'/out'$'\\n''v.vxl': ", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argv[0] + " " + c.argv.back());
+        const process_result r = vxltool(c.argv);
+        ASSERT_EQ(r.exit_status, 0) << r.err;
+        EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), c.lines) << r.out;
+        std::string out = r.out;
+        for (std::size_t at; (at = out.find(dir.path())) != std::string::npos;) out.erase(at, dir.path().size());
+        EXPECT_EQ(out.rfind(c.starts, 0), 0u) << out;
+    }
+}
+
 // ---- replacing a map
 
 struct replace_case {

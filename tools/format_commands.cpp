@@ -205,14 +205,14 @@ int export_heightmap(const std::string& map_path, const decoded_map& map, const 
         }
         lo = std::min(lo, h), hi = std::max(hi, h);
     }
-    std::printf("%s: heightmap, 512 x 512", args.heightmap.c_str());
+    std::printf("%s: heightmap, 512 x 512", quoted_name(args.heightmap).c_str());
     if (hi >= 0) std::printf(", surface heights %d..%d", lo, hi);
     if (air) std::printf(", %zu columns of air (transparent)", air);
     std::printf("\n");
     if (args.colours.empty()) return VXLTOOL_OK;
     if (!encode_colour_map(surface, &png, &why)) return complain(args.colours, why), VXLTOOL_NEGATIVE;
     if (!write_output(args.colours, png)) return VXLTOOL_NEGATIVE;
-    std::printf("%s: colour map, 512 x 512\n", args.colours.c_str());
+    std::printf("%s: colour map, 512 x 512\n", quoted_name(args.colours).c_str());
     return VXLTOOL_OK;
 }
 
@@ -228,7 +228,7 @@ int export_vox_file(const decoded_map& map, const std::string& out) {
         complain(out, text);
     }
     if (!write_output(out, vox.file)) return VXLTOOL_NEGATIVE;
-    std::printf("%s: %zu voxels in %zu models of 256 x 256 x 64, %zu colours%s\n", out.c_str(), vox.voxels,
+    std::printf("%s: %zu voxels in %zu models of 256 x 256 x 64, %zu colours%s\n", quoted_name(out).c_str(), vox.voxels,
                 vox.models, vox.colours.palette.size(), vox.colours.exact ? ", all of the map's" : "");
     return VXLTOOL_OK;
 }
@@ -236,7 +236,7 @@ int export_vox_file(const decoded_map& map, const std::string& out) {
 int export_glb_file(const decoded_map& map, const std::string& map_path, const std::string& out) {
     const glb_export glb = export_glb(map, base_name(map_path));
     if (!write_output(out, glb.file)) return VXLTOOL_NEGATIVE;
-    std::printf("%s: %zu rectangles covering %zu voxel faces, %s\n", out.c_str(), glb.quads, glb.faces,
+    std::printf("%s: %zu rectangles covering %zu voxel faces, %s\n", quoted_name(out).c_str(), glb.quads, glb.faces,
                 megabytes(glb.file.size()).c_str());
     return VXLTOOL_OK;
 }
@@ -261,8 +261,9 @@ int import_heightmap(const format_arguments& args) {
     if (!write_vxl_map(args.output.c_str(), &why)) return complain(args.output, why), VXLTOOL_NEGATIVE;
     std::size_t air = 0;
     for (int h : surface.height) air += h < 0;
-    std::printf("%s: 512 x 512 columns from %s%s%s", args.output.c_str(), args.heightmap.c_str(),
-                args.colours.empty() ? "" : " and ", args.colours.c_str());
+    std::printf("%s: 512 x 512 columns from %s%s%s", quoted_name(args.output).c_str(),
+                quoted_name(args.heightmap).c_str(), args.colours.empty() ? "" : " and ",
+                args.colours.empty() ? "" : quoted_name(args.colours).c_str());
     if (air) std::printf(", %zu of air", air);
     std::printf("\n");
     return VXLTOOL_OK;
@@ -284,8 +285,8 @@ int import_vox(const std::string& in, const std::string& output) {
     if (placement.overlapping)
         complain(in, std::to_string(placement.overlapping) + " voxels overlap others; the later model's colour is kept");
     if (!write_vxl_map(output.c_str(), &why)) return complain(output, why), VXLTOOL_NEGATIVE;
-    std::printf("%s: %zu solid voxels from %zu models of %s\n", output.c_str(), placement.voxels,
-                scene.instances.size(), in.c_str());
+    std::printf("%s: %zu solid voxels from %zu models of %s\n", quoted_name(output).c_str(), placement.voxels,
+                scene.instances.size(), quoted_name(in).c_str());
     return VXLTOOL_OK;
 }
 

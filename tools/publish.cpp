@@ -165,7 +165,8 @@ int write_page_command(const std::string& map_path, const std::string& output) {
         complain(output, why);
         return VXLTOOL_NEGATIVE;
     }
-    std::printf("%s: page of %s, %s\n", output.c_str(), input.name.c_str(), human_size(html.size()).c_str());
+    std::printf("%s: page of %s, %s\n", quoted_name(output).c_str(), quoted_name(input.name).c_str(),
+                human_size(html.size()).c_str());
     return VXLTOOL_OK;
 }
 
@@ -249,7 +250,8 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
             }
             if (entry.given) {
                 progress.clear();
-                std::printf("%s: %s, its page and thumbnail\n", name.c_str(), gallery_map_path(name).c_str());
+                std::printf("%s: %s, its page and thumbnail\n", quoted_name(name).c_str(),
+                            quoted_name(gallery_map_path(name)).c_str());
                 std::fflush(stdout);
             }
             entries.push_back({name, files.info});
@@ -266,7 +268,7 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
         return VXLTOOL_NEGATIVE;
     }
     if (!write_file(index, html)) return VXLTOOL_NEGATIVE;
-    std::printf("%s: %zu %s, %zu new or updated\n", index.c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
+    std::printf("%s: %zu %s, %zu new or updated\n", quoted_name(index).c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
                 map_paths.size());
     return VXLTOOL_OK;
 }
