@@ -302,10 +302,8 @@ int run_generate(int argc, char** argv) {
     seed_list seeds;
     std::string why;
     if (!parse_seed_list(*args.seeds, &seeds, &why)) return usage_error("generate", "--seeds: " + why);
-    int jobs = processor_count();
-    if (args.jobs && !read_jobs(*args.jobs, &jobs))
-        return usage_error("generate", "-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" +
-                                           *args.jobs + "'");
+    int jobs = 0;
+    if (!jobs_option(args.jobs, &jobs, &why)) return usage_error("generate", why);
 
     const std::string& dir = *args.output;
     bool made_folder = false;

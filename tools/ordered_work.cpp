@@ -15,6 +15,13 @@ bool read_jobs(const std::string& text, int* jobs) {
     return *jobs >= 1 && *jobs <= MAX_JOBS;
 }
 
+bool jobs_option(const std::optional<std::string>& text, int* jobs, std::string* why) {
+    *jobs = processor_count();
+    if (!text || read_jobs(*text, jobs)) return true;
+    *why = "-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" + *text + "'";
+    return false;
+}
+
 void block_cleanup_signals(bool block, sigset_t* old) {
     sigset_t set;
     sigemptyset(&set);

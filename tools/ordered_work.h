@@ -28,6 +28,10 @@ int processor_count();
 /// N of -j N: a whole decimal number from 1 to MAX_JOBS.
 bool read_jobs(const std::string& text, int* jobs);
 
+/// The threads of a command's -j option: its N, or the processor count when it
+/// was not given. False, with the usage error's text in *why, for a bad N.
+bool jobs_option(const std::optional<std::string>& text, int* jobs, std::string* why);
+
 /// Blocks (block true, the mask before in *old) or restores (from *old) the
 /// signals on which the safe writer removes the temporary file it has named.
 void block_cleanup_signals(bool block, sigset_t* old);

@@ -268,8 +268,8 @@ int write_gallery_command(const std::vector<std::string>& map_paths, const std::
         return VXLTOOL_NEGATIVE;
     }
     if (!write_file(index, html)) return VXLTOOL_NEGATIVE;
-    std::printf("%s: %zu %s, %zu new or updated\n", quoted_name(index).c_str(), entries.size(), entries.size() == 1 ? "map" : "maps",
-                map_paths.size());
+    std::printf("%s: %zu %s, %zu new or updated\n", quoted_name(index).c_str(), entries.size(),
+                entries.size() == 1 ? "map" : "maps", map_paths.size());
     return VXLTOOL_OK;
 }
 
@@ -314,9 +314,8 @@ int run_gallery(int argc, char** argv) {
         return *done;
     if (args.output.empty()) return usage_error("gallery", "no folder given: -o DIR");
     if (args.title && args.title->empty()) return usage_error("gallery", "--title needs a text");
-    int jobs = processor_count();
-    if (args.jobs && !read_jobs(*args.jobs, &jobs))
-        return usage_error("gallery", "-j takes a whole number from 1 to " + std::to_string(MAX_JOBS) + ", not '" +
-                                          *args.jobs + "'");
+    int jobs = 0;
+    std::string why;
+    if (!jobs_option(args.jobs, &jobs, &why)) return usage_error("gallery", why);
     return write_gallery_command(args.files, args.output, args.title.value_or("Maps"), jobs);
 }
