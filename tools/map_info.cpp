@@ -1,9 +1,47 @@
 #include "tools/map_info.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "mapfile/vxl_format.h"
+
+std::size_t count_distinct_words(const std::vector<std::uint32_t>& words) {
+    // Grouped by the top byte (the shade byte, the same in nearly every map),
+    // each group's low 24 bits are marked in a bitmap of 2 MiB: a few passes
+    // over the words, where sorting a copy took some 40% of reading a map.
+    std::array<std::size_t, 257> start{};
+    for (const std::uint32_t w : words) ++start[(w >> 24) + 1];
+    int groups = 0;
+    for (int top = 0; top < 256; ++top) {
+        groups += start[top + 1] != 0;
+        start[top + 1] += start[top];
+    }
+    const std::uint32_t* grouped = words.data();
+    std::vector<std::uint32_t> scattered;
+    if (groups > 1) {
+        scattered.resize(words.size());
+        std::array<std::size_t, 256> next;
+        std::copy_n(start.begin(), 256, next.begin());
+        for (const std::uint32_t w : words) scattered[next[w >> 24]++] = w;
+        grouped = scattered.data();
+    }
+    std::vector<std::uint64_t> seen(std::size_t{1} << 18);
+    std::size_t distinct = 0;
+    for (int top = 0; top < 256; ++top) {
+        const std::uint32_t* const first = grouped + start[top];
+        const std::uint32_t* const last = grouped + start[top + 1];
+        for (const std::uint32_t* w = first; w != last; ++w) {
+            std::uint64_t& word = seen[(*w & 0xFFFFFF) >> 6];
+            const std::uint64_t bit = std::uint64_t{1} << (*w & 63);
+            distinct += (word & bit) == 0;
+            word |= bit;
+        }
+        // Cleared the way it was marked, for the next group.
+        for (const std::uint32_t* w = first; w != last; ++w) seen[(*w & 0xFFFFFF) >> 6] = 0;
+    }
+    return distinct;
+}
 
 map_info summarize_map(const decoded_map& map) {
     map_info info;
@@ -27,8 +65,6 @@ map_info summarize_map(const decoded_map& map) {
         if (height > info.surface_max) info.surface_max = height;
     }
 
-    std::vector<std::uint32_t> colours = map.colours;
-    std::sort(colours.begin(), colours.end());
-    info.distinct_colours = std::size_t(std::unique(colours.begin(), colours.end()) - colours.begin());
+    info.distinct_colours = count_distinct_words(map.colours);
     return info;
 }

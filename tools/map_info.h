@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "tools/decoded_map.h"
 
@@ -24,6 +25,9 @@ struct map_info {
     int surface_min = -1;
     int surface_max = -1;
 };
+
+/// How many different values words holds.
+std::size_t count_distinct_words(const std::vector<std::uint32_t>& words);
 
 /// Summarises a decoded map.
 map_info summarize_map(const decoded_map& map);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "tools/decoded_test_map.h"
 
 namespace {
@@ -41,6 +44,28 @@ TEST(MapInfo, CountsSurfaceHeightsFloorAndColours) {
     EXPECT_EQ(info.coloured_voxels, 4u);
     EXPECT_EQ(info.distinct_colours, 2u);
     EXPECT_EQ(info.spans, VXL_RECORD_COUNT + 1);
+}
+
+// Against sorting and dropping repeats: words in one shade group and in many, with
+// the same low 24 bits under different top bytes (different words), repeats,
+// and the bitmap's edges (0, 0xFFFFFF, a group's first and last bit of a word).
+TEST(MapInfo, DistinctWordsAreThoseOfASortedCopy) {
+    const auto sorted_distinct = [](std::vector<std::uint32_t> w) {
+        std::sort(w.begin(), w.end());
+        return std::size_t(std::unique(w.begin(), w.end()) - w.begin());
+    };
+    EXPECT_EQ(count_distinct_words({}), 0u);
+    const std::vector<std::uint32_t> edges = {0, 0xFFFFFF, 0x80000000, 0x80FFFFFF, 0xFF000000, 0xFFFFFFFF,
+                                              0x8000003F, 0x80000040, 0x0000003F, 0x80000000, 0};
+    EXPECT_EQ(count_distinct_words(edges), sorted_distinct(edges));
+    std::mt19937 random(7);
+    for (const std::uint32_t top_mask : {0x00u, 0x01u, 0xFFu}) {
+        for (const std::uint32_t low_mask : {0xFFu, 0xFFFFu, 0xFFFFFFu}) {
+            std::vector<std::uint32_t> words(50000);
+            for (std::uint32_t& w : words) w = (0x80u ^ (random() & top_mask)) << 24 | (random() & low_mask);
+            EXPECT_EQ(count_distinct_words(words), sorted_distinct(words)) << top_mask << " " << low_mask;
+        }
+    }
 }
 
 }  // namespace
