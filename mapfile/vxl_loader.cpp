@@ -233,24 +233,7 @@ bool read_vxl_column(vxl_cursor& cursor, vxl_column* column, vxl_fault* fault) {
 }
 
 vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length) {
-    vxl_load_result result;
-    result.bytes = length;
-    vxl_cursor cursor{data, length, 0, 0};
-    vxl_column column;
-    while (cursor.record < VXL_RECORD_COUNT) {
-        if (!read_vxl_column(cursor, &column, &result.fault)) {
-            result.placed = true;
-            result.reason = vxl_fault_text(result.fault);
-            return result;
-        }
-        result.spans += std::uint64_t(column.spans);
-        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
-        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
-    }
-    result.ok = true;
-    result.record_bytes = cursor.offset;
-    result.trailing_bytes = length - cursor.offset;
-    return result;
+    return walk_vxl_map(data, length, [](std::size_t, const vxl_column&) {});
 }
 
 vxl_load_result parse_vxl_map(const std::uint8_t* data, std::size_t length, std::uint64_t* coloured_columns) {

@@ -13,11 +13,13 @@
 // that has a colour record; all other colour words keep what they held.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "mapfile/file_buffer.h"
+#include "mapfile/vxl_format.h"
 
 /// One column record, decoded. Bit z of a mask stands for voxel z of the column.
 struct vxl_column {
@@ -72,6 +74,33 @@ struct vxl_load_result {
 
 /// Validates the image and counts what it holds, writing nothing.
 vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length);
+
+/// check_vxl_map that also hands each record, as it is decoded, to
+/// visit(record number, column), in file order: one pass for a caller that keeps
+/// the columns. When the image is not valid, the records before the fault have
+/// been visited.
+template <class Visit>
+vxl_load_result walk_vxl_map(const std::uint8_t* data, std::size_t length, Visit&& visit) {
+    vxl_load_result result;
+    result.bytes = length;
+    vxl_cursor cursor{data, length, 0, 0};
+    vxl_column column;
+    while (cursor.record < VXL_RECORD_COUNT) {
+        if (!read_vxl_column(cursor, &column, &result.fault)) {
+            result.placed = true;
+            result.reason = vxl_fault_text(result.fault);
+            return result;
+        }
+        visit(cursor.record - 1, static_cast<const vxl_column&>(column));
+        result.spans += std::uint64_t(column.spans);
+        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
+        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
+    }
+    result.ok = true;
+    result.record_bytes = cursor.offset;
+    result.trailing_bytes = length - cursor.offset;
+    return result;
+}
 
 /// Validates the image, then decodes it into the volume through set_solid and
 /// set_color. When coloured_columns is given (COLUMN_COUNT words, column index

@@ -1,5 +1,6 @@
 #include "tools/decoded_map.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "mapfile/vxl_format.h"
@@ -12,26 +13,24 @@ constexpr std::uint32_t MID_GREY = 0x80808080;
 }  // namespace
 
 bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason) {
-    map->summary = check_vxl_map(data, length);
-    if (!map->summary.ok) {
-        if (reason) *reason = map->summary.reason;
-        return false;
-    }
     map->solid.assign(COLUMNS, 0);
     map->coloured.assign(COLUMNS, 0);
     map->first_colour.assign(COLUMNS + 1, 0);
     map->colours.clear();
-    map->colours.reserve(map->summary.coloured_voxels);
-
-    vxl_cursor cursor{data, length, 0, 0};
-    vxl_column column;
-    for (std::size_t k = 0; k < COLUMNS; ++k) {
-        read_vxl_column(cursor, &column, nullptr);
+    // Checked and decoded in one pass, so the number of colour records is not
+    // known yet: each takes 4 bytes of the image, which bounds them. The room
+    // they do not use is never touched, and costs no memory.
+    map->colours.reserve(std::min(length / VXL_COLOUR_BYTES, COLUMNS * VXL_COLUMN_DEPTH));
+    map->summary = walk_vxl_map(data, length, [map](std::size_t k, const vxl_column& column) {
         map->solid[k] = column.solid;
         map->coloured[k] = column.coloured;
         map->first_colour[k] = std::uint32_t(map->colours.size());
         for (std::uint64_t left = column.coloured; left != 0; left &= left - 1)
             map->colours.push_back(column.colour[std::countr_zero(left)]);
+    });
+    if (!map->summary.ok) {
+        if (reason) *reason = map->summary.reason;
+        return false;
     }
     map->first_colour[COLUMNS] = std::uint32_t(map->colours.size());
     return true;

@@ -24,7 +24,9 @@ struct decoded_map {
 /// entry of column (x, y) in a decoded_map
 constexpr std::size_t map_entry(int x, int y) { return vxl_record_number(x, y); }
 
-/// Decodes a whole image. Returns false with the loader's reason when it is invalid.
+/// Decodes a whole image, checking it as it goes. Returns false with the loader's
+/// reason when it is invalid; the map's summary then says why, and its columns
+/// are unspecified.
 bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason);
 
 /// Colour word of voxel z of column entry, which must be coloured.
