@@ -23,7 +23,7 @@ js_command='command -v npm >/dev/null || { s=; [ "$(id -u)" -eq 0 ] || s=sudo;
   { echo "install-deps: npm ci in tests/js"; (cd tests/js && npm ci --no-audit --no-fund --loglevel=error); }' 
 group() { names+=("$1"); about[$1]=$2; packages[$1]=$3; commands[$1]=${4:-}; }
 
-group programs "build mapgen and vxltool"                          "cmake ninja-build g++ libpng-dev zlib1g-dev"
+group programs "build mapgen and vxltool"                          "cmake ninja-build g++ libpng-dev zlib1g-dev libdeflate-dev"
 group tests    "the unit and end-to-end tests (acl, attr: ACLs and extended attributes kept)" "@programs libgtest-dev acl attr"
 group bench    "the micro-benchmarks (build/mapgen_bench), and /usr/bin/time for peak memory" "@programs libbenchmark-dev time"
 group clang    "builds with clang (the build matrix)"              "@programs clang"

@@ -23,9 +23,9 @@ std::string script_json_string(std::string_view text);
 /// standard base64 (RFC 4648, with padding, no line breaks)
 std::string base64_encode(const std::uint8_t* data, std::size_t length);
 
-/// Compresses data into the zlib format (RFC 1950) at the best compression, which
-/// browsers unpack with DecompressionStream("deflate"). Returns false with zlib's
-/// reason when it cannot.
+/// Compresses data into the zlib format (RFC 1950), which browsers unpack with
+/// DecompressionStream("deflate"). Returns false with the reason when it cannot
+/// (no memory for the compressor).
 bool zlib_compress(const std::uint8_t* data, std::size_t length, std::vector<std::uint8_t>* out, std::string* reason);
 
 /// text for a path part of a relative URL: every byte but unreserved ones
