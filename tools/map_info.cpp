@@ -7,9 +7,10 @@
 #include "mapfile/vxl_format.h"
 
 std::size_t count_distinct_words(const std::vector<std::uint32_t>& words) {
-    // Grouped by the top byte (the shade byte, the same in nearly every map),
-    // each group's low 24 bits are marked in a bitmap of 2 MiB: a few passes
-    // over the words, where sorting a copy took some 40% of reading a map.
+    // Grouped by the top byte (the one after blue, green and red, the same in
+    // nearly every map), each group's low 24 bits are marked in a bitmap of
+    // 2 MiB: a few passes over the words, where sorting a copy took some 40% of
+    // reading a map.
     std::array<std::size_t, 257> start{};
     for (const std::uint32_t w : words) ++start[(w >> 24) + 1];
     int groups = 0;
