@@ -306,9 +306,7 @@ vxl_load_result read_vxl_file(const char* path, std::uint64_t max_bytes, vxl_inp
             result.bytes = size;
             return result;
         }
-        result.spans += std::uint64_t(column.spans);
-        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
-        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
+        count_vxl_column(result, column);
     }
     if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
     if (size > max_bytes) return too_large(size, in.regular, max_bytes);

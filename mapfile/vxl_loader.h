@@ -75,6 +75,13 @@ struct vxl_load_result {
 /// Validates the image and counts what it holds, writing nothing.
 vxl_load_result check_vxl_map(const std::uint8_t* data, std::size_t length);
 
+/// Adds a valid record's spans and voxels to result's counts.
+inline void count_vxl_column(vxl_load_result& result, const vxl_column& column) {
+    result.spans += std::uint64_t(column.spans);
+    result.solid_voxels += std::uint64_t(std::popcount(column.solid));
+    result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
+}
+
 /// check_vxl_map that also hands each record, as it is decoded, to
 /// visit(record number, column), in file order: one pass for a caller that keeps
 /// the columns. When the image is not valid, the records before the fault have
@@ -92,9 +99,7 @@ vxl_load_result walk_vxl_map(const std::uint8_t* data, std::size_t length, Visit
             return result;
         }
         visit(cursor.record - 1, static_cast<const vxl_column&>(column));
-        result.spans += std::uint64_t(column.spans);
-        result.solid_voxels += std::uint64_t(std::popcount(column.solid));
-        result.coloured_voxels += std::uint64_t(std::popcount(column.coloured));
+        count_vxl_column(result, column);
     }
     result.ok = true;
     result.record_bytes = cursor.offset;
