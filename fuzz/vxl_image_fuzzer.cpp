@@ -1,7 +1,7 @@
 // Builds a whole map from a small input, since a valid map (a megabyte or more)
 // is far beyond what libFuzzer's inputs reach, and runs it through everything
-// vxltool does with a map: the check in memory and from a file, the decoder,
-// info, diff and both views.
+// vxltool does with a map: the check in memory and from a file, the decoder (as
+// the file is read, and from memory), info, diff and both views.
 //
 // Input: a control byte, then column records. The records the loader reads from
 // the start (up to 16) make a pattern repeated over all 262,144 columns, shifted
@@ -97,8 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int fd = memory_file();
     put_file(fd, map);
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
+    // Read from the file and decoded as it is read, then decoded again from memory.
     vxl_input_image held;
-    const vxl_load_result read = read_vxl_file(path.c_str(), VXL_ANY_SIZE, &held);
+    static decoded_map streamed, decoded;
+    std::string why;
+    read_and_decode_map(path.c_str(), VXL_ANY_SIZE, &held, &streamed, &why);
+    const vxl_load_result& read = streamed.summary;
     check(!read.read_failed && read.ok == memory.ok && read.reason == memory.reason);
     if (!memory.ok) return 0;
     check(read.bytes == map.size() && read.trailing_bytes == memory.trailing_bytes &&
@@ -106,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           read.solid_voxels == memory.solid_voxels && read.coloured_voxels == memory.coloured_voxels);
     check(memory.spans <= VXL_COLUMN_DEPTH * VXL_RECORD_COUNT && memory.record_bytes <= VXL_MAX_RECORDS_BYTES);
 
-    static decoded_map decoded;
-    std::string why;
     check(decode_map(held.bytes.get(), held.length, &decoded, &why));
+    check(streamed.solid == decoded.solid && streamed.coloured == decoded.coloured &&
+          streamed.first_colour == decoded.first_colour && streamed.colours == decoded.colours);
     const map_info info = summarize_map(decoded);
     check(info.columns == VXL_RECORD_COUNT && info.coloured_voxels == memory.coloured_voxels &&
           info.empty_columns + info.floor_columns <= info.columns && info.surface_max < VXL_COLUMN_DEPTH &&

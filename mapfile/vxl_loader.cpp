@@ -1,9 +1,7 @@
 #include "mapfile/vxl_loader.h"
 
 #include <bit>
-#include <utility>
 
-#include "mapfile/read_file.h"
 #include "mapfile/vxl_format.h"
 #include "platform/byte_order.h"
 #include "volume/volume.h"
@@ -256,9 +254,7 @@ vxl_load_result parse_vxl_map(const std::uint8_t* data, std::size_t length, std:
     return result;
 }
 
-namespace {
-
-vxl_load_result too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes) {
+vxl_load_result vxl_file_too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes) {
     vxl_load_result result;
     result.bytes = size;
     result.reason = (measured ? "file is " + std::to_string(size) : "input is more than " + std::to_string(max_bytes)) +
@@ -266,59 +262,15 @@ vxl_load_result too_large(std::uint64_t size, bool measured, std::uint64_t max_b
     return result;
 }
 
-vxl_load_result read_failure(const std::string& why) {
+vxl_load_result vxl_read_failure(const std::string& why) {
     vxl_load_result result;
     result.read_failed = true;
     result.reason = why;
     return result;
 }
 
-}  // namespace
-
-// A file larger than the limit is refused whatever it holds, a pipe as well as a
-// file: a pipe whose records fail is measured up to the limit before its fault is
-// reported, so the verdict never depends on how much a read happened to bring.
 vxl_load_result read_vxl_file(const char* path, std::uint64_t max_bytes, vxl_input_image* image) {
-    input_file in;
-    std::string why;
-    if (!open_input_file(path, VXL_MAX_RECORDS_BYTES, &in, &why)) return read_failure(why);
-    std::uint64_t size = 0;
-    if (in.regular) {
-        if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
-        if (size > max_bytes) return too_large(size, true, max_bytes);
-    }
-
-    vxl_load_result result;
-    vxl_cursor cursor{in.bytes.get(), 0, 0, 0};
-    vxl_column column;
-    while (cursor.record < VXL_RECORD_COUNT) {
-        // A record is read within VXL_MAX_RECORD_BYTES of its start, so with that
-        // much in memory (or all there is) it reads as it would from the whole file.
-        if (!fill_input_file(in, cursor.offset + VXL_MAX_RECORD_BYTES, &why)) return read_failure(why);
-        cursor.length = std::uint64_t(in.length) > max_bytes ? std::size_t(max_bytes) : in.length;
-        if (!read_vxl_column(cursor, &column, &result.fault)) {
-            if (!in.regular && max_bytes != VXL_ANY_SIZE) {
-                if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
-                if (size > max_bytes) return too_large(size, false, max_bytes);
-            }
-            result.placed = true;
-            result.reason = vxl_fault_text(result.fault);
-            result.bytes = size;
-            return result;
-        }
-        count_vxl_column(result, column);
-    }
-    if (!measure_input_file(in, max_bytes, &size, &why)) return read_failure(why);
-    if (size > max_bytes) return too_large(size, in.regular, max_bytes);
-    result.ok = true;
-    result.bytes = size;
-    result.record_bytes = cursor.offset;
-    result.trailing_bytes = size - cursor.offset;
-    if (image) {
-        image->bytes = std::move(in.bytes);
-        image->length = in.length;
-    }
-    return result;
+    return read_vxl_file_visiting(path, max_bytes, image, [](std::size_t, const vxl_column&) {});
 }
 
 vxl_load_result load_vxl_map(const char* path, std::uint64_t* coloured_columns) {

@@ -17,8 +17,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "mapfile/file_buffer.h"
+#include "mapfile/read_file.h"
 #include "mapfile/vxl_format.h"
 
 /// One column record, decoded. Bit z of a mask stands for voxel z of the column.
@@ -134,6 +136,64 @@ constexpr std::uint64_t VXL_ANY_SIZE = UINT64_MAX;
 /// open_input_file) is not ok, with read_failed and the reason. When image is given
 /// and the map is valid, it receives the records.
 vxl_load_result read_vxl_file(const char* path, std::uint64_t max_bytes = VXL_ANY_SIZE, vxl_input_image* image = nullptr);
+
+/// The results of read_vxl_file for a file over its size limit, and for one that
+/// cannot be read.
+vxl_load_result vxl_file_too_large(std::uint64_t size, bool measured, std::uint64_t max_bytes);
+vxl_load_result vxl_read_failure(const std::string& why);
+
+/// read_vxl_file that also hands each record, as it is checked, to
+/// visit(record number, column), in file order: one pass for a caller that keeps
+/// the columns. When the map is not valid, some records may have been visited.
+//
+// A file larger than the limit is refused whatever it holds, a pipe as well as a
+// file: a pipe whose records fail is measured up to the limit before its fault is
+// reported, so the verdict never depends on how much a read happened to bring.
+template <class Visit>
+vxl_load_result read_vxl_file_visiting(const char* path, std::uint64_t max_bytes, vxl_input_image* image,
+                                       Visit&& visit) {
+    input_file in;
+    std::string why;
+    if (!open_input_file(path, VXL_MAX_RECORDS_BYTES, &in, &why)) return vxl_read_failure(why);
+    std::uint64_t size = 0;
+    if (in.regular) {
+        if (!measure_input_file(in, max_bytes, &size, &why)) return vxl_read_failure(why);
+        if (size > max_bytes) return vxl_file_too_large(size, true, max_bytes);
+    }
+
+    vxl_load_result result;
+    vxl_cursor cursor{in.bytes.get(), 0, 0, 0};
+    vxl_column column;
+    while (cursor.record < VXL_RECORD_COUNT) {
+        // A record is read within VXL_MAX_RECORD_BYTES of its start, so with that
+        // much in memory (or all there is) it reads as it would from the whole file.
+        if (!fill_input_file(in, cursor.offset + VXL_MAX_RECORD_BYTES, &why)) return vxl_read_failure(why);
+        cursor.length = std::uint64_t(in.length) > max_bytes ? std::size_t(max_bytes) : in.length;
+        if (!read_vxl_column(cursor, &column, &result.fault)) {
+            if (!in.regular && max_bytes != VXL_ANY_SIZE) {
+                if (!measure_input_file(in, max_bytes, &size, &why)) return vxl_read_failure(why);
+                if (size > max_bytes) return vxl_file_too_large(size, false, max_bytes);
+            }
+            result.placed = true;
+            result.reason = vxl_fault_text(result.fault);
+            result.bytes = size;
+            return result;
+        }
+        visit(cursor.record - 1, static_cast<const vxl_column&>(column));
+        count_vxl_column(result, column);
+    }
+    if (!measure_input_file(in, max_bytes, &size, &why)) return vxl_read_failure(why);
+    if (size > max_bytes) return vxl_file_too_large(size, in.regular, max_bytes);
+    result.ok = true;
+    result.bytes = size;
+    result.record_bytes = cursor.offset;
+    result.trailing_bytes = size - cursor.offset;
+    if (image) {
+        image->bytes = std::move(in.bytes);
+        image->length = in.length;
+    }
+    return result;
+}
 
 /// Reads the file at path with read_vxl_file and decodes it with parse_vxl_map.
 vxl_load_result load_vxl_map(const char* path, std::uint64_t* coloured_columns = nullptr);

@@ -111,32 +111,27 @@ bool read_map_file(const std::string& path, map_file* file, std::uint64_t max_by
 }
 
 bool read_decoded_map(const std::string& path, decoded_map* map, vxl_load_result* invalid) {
-    map_file file;
-    if (!read_map_file(path, &file)) return false;
     std::string why;
-    if (!file.result.ok || !decode_map(file.image.bytes.get(), file.image.length, map, &why)) {
-        if (file.result.ok) file.result.ok = false, file.result.reason = why;
-        complain(path, "invalid: " + file.result.reason);
-        if (invalid) *invalid = file.result;
-        return false;
+    if (read_and_decode_map(path.c_str(), VXL_ANY_SIZE, nullptr, map, &why)) return true;
+    if (map->summary.read_failed) {
+        complain(path, why);
+    } else {
+        complain(path, "invalid: " + why);
+        if (invalid) *invalid = map->summary;
     }
-    map->summary = file.result;
-    return true;
+    return false;
 }
 
 bool read_map_records_quietly(const std::string& path, vxl_input_image* image, decoded_map* map,
                               std::uint64_t* record_bytes, std::string* why) {
-    const vxl_load_result result = read_vxl_file(path.c_str(), VXL_ANY_SIZE, image);
-    if (result.read_failed) {
-        *why = result.reason;
+    if (!read_and_decode_map(path.c_str(), VXL_ANY_SIZE, image, map, why)) {
+        if (!map->summary.read_failed) *why = "invalid: " + *why;
         return false;
     }
-    *why = result.reason;
-    if (!result.ok || !decode_map(image->bytes.get(), result.record_bytes, map, why)) {
-        *why = "invalid: " + *why;
-        return false;
-    }
-    if (record_bytes) *record_bytes = result.record_bytes;
+    // A page holds the records alone: the summary is that of the records.
+    map->summary.bytes = map->summary.record_bytes;
+    map->summary.trailing_bytes = 0;
+    if (record_bytes) *record_bytes = map->summary.record_bytes;
     return true;
 }
 

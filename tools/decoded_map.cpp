@@ -10,30 +10,54 @@ namespace {
 constexpr std::size_t COLUMNS = VXL_RECORD_COUNT;
 constexpr std::uint32_t MID_GREY = 0x80808080;
 
-}  // namespace
-
-bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason) {
+// Ready to take the records in order; colour_room entries of colours are reserved.
+void begin_decoding(decoded_map* map, std::size_t colour_room) {
     map->solid.assign(COLUMNS, 0);
     map->coloured.assign(COLUMNS, 0);
     map->first_colour.assign(COLUMNS + 1, 0);
     map->colours.clear();
-    // Checked and decoded in one pass, so the number of colour records is not
-    // known yet: each takes 4 bytes of the image, which bounds them. The room
-    // they do not use is never touched, and costs no memory.
-    map->colours.reserve(std::min(length / VXL_COLOUR_BYTES, COLUMNS * VXL_COLUMN_DEPTH));
-    map->summary = walk_vxl_map(data, length, [map](std::size_t k, const vxl_column& column) {
+    map->colours.reserve(std::min(colour_room, COLUMNS * VXL_COLUMN_DEPTH));
+}
+
+// Takes record k, the next one in file order.
+struct column_decoder {
+    decoded_map* map;
+    void operator()(std::size_t k, const vxl_column& column) const {
         map->solid[k] = column.solid;
         map->coloured[k] = column.coloured;
         map->first_colour[k] = std::uint32_t(map->colours.size());
         for (std::uint64_t left = column.coloured; left != 0; left &= left - 1)
             map->colours.push_back(column.colour[std::countr_zero(left)]);
-    });
+    }
+};
+
+bool end_decoding(decoded_map* map, std::string* reason) {
     if (!map->summary.ok) {
         if (reason) *reason = map->summary.reason;
         return false;
     }
     map->first_colour[COLUMNS] = std::uint32_t(map->colours.size());
     return true;
+}
+
+}  // namespace
+
+bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason) {
+    // Checked and decoded in one pass, so the number of colour records is not
+    // known yet: each takes 4 bytes of the image, which bounds them. The room
+    // they do not use is never touched, and costs no memory.
+    begin_decoding(map, length / VXL_COLOUR_BYTES);
+    map->summary = walk_vxl_map(data, length, column_decoder{map});
+    return end_decoding(map, reason);
+}
+
+bool read_and_decode_map(const char* path, std::uint64_t max_bytes, vxl_input_image* image, decoded_map* map,
+                         std::string* reason) {
+    // The size is not known before the read: room for two colours a column, about
+    // what a generated map holds, and more as the records need it.
+    begin_decoding(map, 2 * COLUMNS);
+    map->summary = read_vxl_file_visiting(path, max_bytes, image, column_decoder{map});
+    return end_decoding(map, reason);
 }
 
 std::uint32_t voxel_colour(const decoded_map& map, std::size_t entry, int z) {

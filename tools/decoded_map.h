@@ -29,6 +29,13 @@ constexpr std::size_t map_entry(int x, int y) { return vxl_record_number(x, y); 
 /// are unspecified.
 bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason);
 
+/// read_vxl_file that decodes the records into map as it checks them, in one pass:
+/// the same result in map's summary, and when it is ok the map decode_map would
+/// give. Returns false with the reason when the file cannot be read or is not a
+/// valid map (summary.read_failed tells which); the columns are then unspecified.
+bool read_and_decode_map(const char* path, std::uint64_t max_bytes, vxl_input_image* image, decoded_map* map,
+                         std::string* reason);
+
 /// Colour word of voxel z of column entry, which must be coloured.
 std::uint32_t voxel_colour(const decoded_map& map, std::size_t entry, int z);
 
