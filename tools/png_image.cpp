@@ -120,6 +120,12 @@ bool run_encoder(png_session* session, int width, int height, int channels, png_
     }
     static const int types[] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB};
     png_set_write_fn(png, session, append_bytes, flush_nothing);
+    // Map pictures (the views, thumbnails and colour maps) are noisy RGB, where
+    // zlib's level 3 gives files 4 to 13 % smaller than libpng's default (level 6
+    // with the filtered strategy, which drops matches of five bytes or fewer), in
+    // half the time. Smooth grey heightmaps keep the default: it packs them a
+    // fifth smaller.
+    if (channels == 3) png_set_compression_level(png, 3);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, types[channels - 1], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_text text{};  // PNG's registered keyword for the program that made the picture
