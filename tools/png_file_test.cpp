@@ -26,19 +26,6 @@ std::vector<std::string> text_chunks(const std::vector<std::uint8_t>& png) {
     return texts;
 }
 
-/// the RGB pixels of a PNG that is width x height pixels
-std::vector<std::uint8_t> decoded_rgb(const std::vector<std::uint8_t>& png, unsigned width, unsigned height) {
-    png_image read{};
-    read.version = PNG_IMAGE_VERSION;
-    EXPECT_TRUE(png_image_begin_read_from_memory(&read, png.data(), png.size()));
-    read.format = PNG_FORMAT_RGB;
-    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(read));
-    EXPECT_TRUE(png_image_finish_read(&read, nullptr, pixels.data(), 0, nullptr));
-    EXPECT_EQ(read.width, width);
-    EXPECT_EQ(read.height, height);
-    return pixels;
-}
-
 TEST(PngFile, EncodesThePixelsAndNamesTheToolThatMadeThem) {
     rgb_image image;
     image.width = 3;
@@ -47,20 +34,18 @@ TEST(PngFile, EncodesThePixelsAndNamesTheToolThatMadeThem) {
     std::vector<std::uint8_t> png;
     std::string why;
     ASSERT_TRUE(encode_png(image, &png, &why)) << why;
-    EXPECT_EQ(text_chunks(png), std::vector<std::string>{"Software=vxltool " MAPGEN_VERSION});
-    EXPECT_EQ(decoded_rgb(png, 3, 2), image.rgb);
 
-    // A picture large enough for the compressor's matches, runs and literals.
-    image.width = 301;
-    image.height = 97;
-    image.rgb.resize(std::size_t(301) * 97 * 3);
-    std::uint32_t state = 12345;
-    for (std::size_t i = 0; i < image.rgb.size(); ++i) {
-        state = state * 1103515245u + 12345u;
-        image.rgb[i] = i % 900 < 450 ? std::uint8_t(i / 3 % 7 * 30) : std::uint8_t(state >> 24);
-    }
-    ASSERT_TRUE(encode_png(image, &png, &why)) << why;
-    EXPECT_EQ(decoded_rgb(png, 301, 97), image.rgb);
+    EXPECT_EQ(text_chunks(png), std::vector<std::string>{"Software=vxltool " MAPGEN_VERSION});
+
+    png_image read{};
+    read.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&read, png.data(), png.size()));
+    read.format = PNG_FORMAT_RGB;
+    std::vector<std::uint8_t> pixels(PNG_IMAGE_SIZE(read));
+    ASSERT_TRUE(png_image_finish_read(&read, nullptr, pixels.data(), 0, nullptr));
+    EXPECT_EQ(read.width, 3u);
+    EXPECT_EQ(read.height, 2u);
+    EXPECT_EQ(pixels, image.rgb);
 }
 
 }  // namespace
