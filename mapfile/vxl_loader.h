@@ -145,6 +145,8 @@ vxl_load_result vxl_read_failure(const std::string& why);
 /// read_vxl_file that also hands each record, as it is checked, to
 /// visit(record number, column), in file order: one pass for a caller that keeps
 /// the columns. When the map is not valid, some records may have been visited.
+/// A visitor with expect_bytes(size) is told the size of a regular file before
+/// its first record.
 //
 // A file larger than the limit is refused whatever it holds, a pipe as well as a
 // file: a pipe whose records fail is measured up to the limit before its fault is
@@ -159,6 +161,7 @@ vxl_load_result read_vxl_file_visiting(const char* path, std::uint64_t max_bytes
     if (in.regular) {
         if (!measure_input_file(in, max_bytes, &size, &why)) return vxl_read_failure(why);
         if (size > max_bytes) return vxl_file_too_large(size, true, max_bytes);
+        if constexpr (requires { visit.expect_bytes(size); }) visit.expect_bytes(size);
     }
 
     vxl_load_result result;

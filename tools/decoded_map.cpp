@@ -22,6 +22,10 @@ void begin_decoding(decoded_map* map, std::size_t colour_room) {
 // Takes record k, the next one in file order.
 struct column_decoder {
     decoded_map* map;
+    // Each colour record takes 4 bytes of the file, which bounds them.
+    void expect_bytes(std::uint64_t bytes) const {
+        map->colours.reserve(std::size_t(std::min<std::uint64_t>(bytes / VXL_COLOUR_BYTES, COLUMNS * VXL_COLUMN_DEPTH)));
+    }
     void operator()(std::size_t k, const vxl_column& column) const {
         map->solid[k] = column.solid;
         map->coloured[k] = column.coloured;
@@ -53,8 +57,9 @@ bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, 
 
 bool read_and_decode_map(const char* path, std::uint64_t max_bytes, vxl_input_image* image, decoded_map* map,
                          std::string* reason) {
-    // The size is not known before the read: room for two colours a column, about
-    // what a generated map holds, and more as the records need it.
+    // A regular file's size is known before its first record (expect_bytes);
+    // from a pipe, room for two colours a column, about what a generated map
+    // holds, and more as the records need it.
     begin_decoding(map, 2 * COLUMNS);
     map->summary = read_vxl_file_visiting(path, max_bytes, image, column_decoder{map});
     return end_decoding(map, reason);
