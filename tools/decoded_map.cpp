@@ -10,19 +10,20 @@ namespace {
 constexpr std::size_t COLUMNS = VXL_RECORD_COUNT;
 constexpr std::uint32_t MID_GREY = 0x80808080;
 
-// Ready to take the records in order; colour_room entries of colours are reserved.
-void begin_decoding(decoded_map* map, std::size_t colour_room) {
+// Ready to take the records in order.
+void begin_decoding(decoded_map* map) {
     map->solid.assign(COLUMNS, 0);
     map->coloured.assign(COLUMNS, 0);
     map->first_colour.assign(COLUMNS + 1, 0);
     map->colours.clear();
-    map->colours.reserve(std::min(colour_room, COLUMNS * VXL_COLUMN_DEPTH));
 }
 
 // Takes record k, the next one in file order.
 struct column_decoder {
     decoded_map* map;
-    // Each colour record takes 4 bytes of the file, which bounds them.
+    // The number of colour records is not known before the records are read:
+    // each takes 4 bytes of the image, which bounds them. The room they do not
+    // use is never touched, and costs no memory.
     void expect_bytes(std::uint64_t bytes) const {
         map->colours.reserve(std::size_t(std::min<std::uint64_t>(bytes / VXL_COLOUR_BYTES, COLUMNS * VXL_COLUMN_DEPTH)));
     }
@@ -47,11 +48,10 @@ bool end_decoding(decoded_map* map, std::string* reason) {
 }  // namespace
 
 bool decode_map(const std::uint8_t* data, std::size_t length, decoded_map* map, std::string* reason) {
-    // Checked and decoded in one pass, so the number of colour records is not
-    // known yet: each takes 4 bytes of the image, which bounds them. The room
-    // they do not use is never touched, and costs no memory.
-    begin_decoding(map, length / VXL_COLOUR_BYTES);
-    map->summary = walk_vxl_map(data, length, column_decoder{map});
+    begin_decoding(map);
+    const column_decoder decoder{map};
+    decoder.expect_bytes(length);
+    map->summary = walk_vxl_map(data, length, decoder);
     return end_decoding(map, reason);
 }
 
@@ -60,7 +60,8 @@ bool read_and_decode_map(const char* path, std::uint64_t max_bytes, vxl_input_im
     // A regular file's size is known before its first record (expect_bytes);
     // from a pipe, room for two colours a column, about what a generated map
     // holds, and more as the records need it.
-    begin_decoding(map, 2 * COLUMNS);
+    begin_decoding(map);
+    map->colours.reserve(2 * COLUMNS);
     map->summary = read_vxl_file_visiting(path, max_bytes, image, column_decoder{map});
     return end_decoding(map, reason);
 }
