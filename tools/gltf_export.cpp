@@ -207,8 +207,16 @@ primitive_json lay_out(const mesh_primitive& p, bool textured, int first_accesso
     const std::size_t index_bytes = bin->size() - index_offset;
     while (bin->size() % 4) bin->push_back(0);
 
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on a literal + a
+    // temporary std::to_string here.
     auto bounds = [](const int* v) {
-        return "[" + std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]) + "]";
+        std::string out = "[";
+        for (int a = 0; a < 3; ++a) {
+            if (a) out += ',';
+            out += std::to_string(v[a]);
+        }
+        out += ']';
+        return out;
     };
     const std::string a = std::to_string(first_accessor);
     json.attributes_and_indices = "{\"attributes\":{\"POSITION\":" + a + (textured ? ",\"TEXCOORD_0\":" : ",\"COLOR_0\":") +

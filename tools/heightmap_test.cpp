@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr std::size_t PIXELS = 512 * 512;
-
 /// The VXL file of the volume as the generator leaves it.
 std::vector<std::uint8_t> file_of_volume() {
     const vxl_file_image image = encode_vxl_map_fast();
