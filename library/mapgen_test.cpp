@@ -135,9 +135,11 @@ int generate_without_memory() {
     const rlimit r = {limit, limit};
     if (setrlimit(RLIMIT_AS, &r) != 0) return 11;
     // Heap blocks freed earlier need no new address space: take them all first
-    // (never freed; the process ends here).
-    while (std::malloc(64 * 1024) != nullptr) {
-    }
+    // (never freed; the process ends here). Each block goes to a volatile sink:
+    // clang removes allocations whose result is unused, and the loop would then
+    // never end, which it may assume cannot happen and compile into anything.
+    static void* volatile taken;
+    while (void* block = std::malloc(64 * 1024)) taken = block;
     unsigned char sentinel = 0;
     unsigned char* data = &sentinel;
     std::size_t size = 12345;
