@@ -138,7 +138,7 @@ int generate_without_memory() {
     // (never freed; the process ends here). Each block goes to a volatile sink:
     // clang removes allocations whose result is unused, and the loop would then
     // never end, which it may assume cannot happen and compile into anything.
-    static void* volatile taken;
+    [[maybe_unused]] static void* volatile taken;
     while (void* block = std::malloc(64 * 1024)) taken = block;
     unsigned char sentinel = 0;
     unsigned char* data = &sentinel;
