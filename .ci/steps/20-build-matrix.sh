@@ -6,6 +6,7 @@
 # its fused multiply-add variants or not, and no configuration may contract a * b + c into a fused multiply-add
 # (-ffp-contract=off in every compile command, no fast-math anywhere).
 set -euo pipefail
+source .ci/no_warnings.sh
 bash scripts/install-deps.sh clang
 
 configure() {  # configure <dir> <cc> <cxx> <cmake args...>
@@ -24,11 +25,7 @@ trap 'rm -rf "$out"' EXIT
 CC=clang CXX=clang++ cmake -S . -B build-clang-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DMAPGEN_NATIVE=ON \
   -DMAPGEN_BENCH=OFF >/dev/null
 cmake --build build-clang-native >"$out/clang-build.log" 2>&1 || { tail -40 "$out/clang-build.log" >&2; exit 1; }
-if grep -q ': warning: ' "$out/clang-build.log"; then
-  grep -A3 ': warning: ' "$out/clang-build.log" >&2
-  echo "ci: the clang build prints compiler warnings" >&2
-  exit 1
-fi
+no_warnings "$out/clang-build.log" "clang build"
 ctest --test-dir build-clang-native -j2 >"$out/clang-tests.log" 2>&1 || {
   ctest --test-dir build-clang-native --rerun-failed --output-on-failure >&2 || true
   echo "ci: tests fail in the clang build" >&2
