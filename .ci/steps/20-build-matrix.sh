@@ -32,7 +32,7 @@ ctest --test-dir build-clang-native -j2 >"$out/clang-tests.log" 2>&1 || {
   exit 1
 }
 grep 'tests passed' "$out/clang-tests.log" | sed 's/^/clang build: /'
-configure build-gcc-O0 gcc g++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0
+configure build-gcc-O0 gcc g++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0
 
 # Every compile command of every configuration (the sanitizer build too, when
 # present) keeps contraction off; the matrix builds carry the flags they claim.
