@@ -6,7 +6,7 @@
 # its fused multiply-add variants or not, and no configuration may contract a * b + c into a fused multiply-add
 # (-ffp-contract=off in every compile command, no fast-math anywhere).
 set -euo pipefail
-source .ci/no_warnings.sh
+source .ci/build_and_test.sh
 bash scripts/install-deps.sh clang
 
 configure() {  # configure <dir> <cc> <cxx> <cmake args...>
@@ -24,14 +24,7 @@ trap 'rm -rf "$out"' EXIT
 # its optimizer (it once compiled a test's allocation loop into a wrong exit).
 CC=clang CXX=clang++ cmake -S . -B build-clang-native -G Ninja -DCMAKE_BUILD_TYPE=Release -DMAPGEN_NATIVE=ON \
   -DMAPGEN_BENCH=OFF >/dev/null
-cmake --build build-clang-native >"$out/clang-build.log" 2>&1 || { tail -40 "$out/clang-build.log" >&2; exit 1; }
-no_warnings "$out/clang-build.log" "clang build"
-ctest --test-dir build-clang-native -j2 >"$out/clang-tests.log" 2>&1 || {
-  ctest --test-dir build-clang-native --rerun-failed --output-on-failure >&2 || true
-  echo "ci: tests fail in the clang build" >&2
-  exit 1
-}
-grep 'tests passed' "$out/clang-tests.log" | sed 's/^/clang build: /'
+build_and_test build-clang-native "clang build" clang++
 configure build-gcc-O0 gcc g++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0
 
 # Every compile command of every configuration (the sanitizer build too, when
@@ -56,7 +49,6 @@ check_flags build -O3
 check_flags build-clang-native -O3 -march=native
 check_flags build-gcc-O0 -O0
 [ ! -d build-asan ] || check_flags build-asan -fsanitize=address
-grep -q 'CMAKE_CXX_COMPILER:.*clang++' build-clang-native/CMakeCache.txt || { echo "ci: build-clang-native is not clang" >&2; exit 1; }
 grep -q 'CMAKE_CXX_COMPILER:.*g++' build-gcc-O0/CMakeCache.txt || { echo "ci: build-gcc-O0 is not gcc" >&2; exit 1; }
 
 compared=0
