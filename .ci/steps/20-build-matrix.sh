@@ -7,6 +7,7 @@
 # (-ffp-contract=off in every compile command, no fast-math anywhere).
 set -euo pipefail
 source .ci/build_and_test.sh
+source .ci/check_flags.sh
 bash scripts/install-deps.sh clang
 
 configure() {  # configure <dir> <cc> <cxx> <cmake args...>
@@ -29,22 +30,6 @@ configure build-gcc-O0 gcc g++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=
 
 # Every compile command of every configuration (the sanitizer build too, when
 # present) keeps contraction off; the matrix builds carry the flags they claim.
-check_flags() {  # check_flags <dir> <required flag>...
-  local dir=$1; shift
-  local commands
-  commands=$(ninja -C "$dir" -t commands mapgen | grep -E ' -c ') || { echo "ci: $dir: no compile commands" >&2; exit 1; }
-  local missing
-  missing=$(grep -v -e '-ffp-contract=off' <<<"$commands" || true)
-  [ -z "$missing" ] || { echo "ci: $dir compiles without -ffp-contract=off:" >&2; echo "$missing" >&2; exit 1; }
-  if grep -q -E -e '-ffast-math|-Ofast|-ffp-contract=(fast|on)' <<<"$commands"; then
-    echo "ci: $dir allows fast-math or contraction" >&2; exit 1
-  fi
-  for flag in "$@"; do
-    local without
-    without=$(grep -v -e "$flag" <<<"$commands" || true)
-    [ -z "$without" ] || { echo "ci: $dir compiles without $flag:" >&2; echo "$without" >&2; exit 1; }
-  done
-}
 check_flags build -O3
 check_flags build-clang-native -O3 -march=native
 check_flags build-gcc-O0 -O0
